@@ -1,0 +1,103 @@
+#include "app/cli.h"
+
+#include "midi/midi_file.h"
+#include "model/edit_state.h"
+#include "model/song_end.h"
+#include "model/song_file.h"
+#include "model/text_codec.h"
+
+namespace pokopen {
+
+namespace {
+
+constexpr const char* USAGE = "usage: pokopen-cli info SONG\n"
+                              "       pokopen-cli convert SONG OUT.kn2\n"
+                              "       pokopen-cli export-midi [--fm] SONG OUT.mid\n";
+
+int usage(std::ostream& err) {
+    err << USAGE;
+    return 2;
+}
+
+// Loads a song, reporting a failure as "pokopen-cli: FILE[:LINE]: what".
+bool load(const std::string& path, Song& song, std::ostream& err) {
+    const FileResult r = loadSongFile(path, song);
+    if (r.ok()) {
+        if (r.repaired)
+            err << "pokopen-cli: " << path << ": events out of order or past the end were put right\n";
+        return true;
+    }
+    err << "pokopen-cli: " << path;
+    if (r.line > 0)
+        err << ":" << r.line;
+    err << ": " << r.message << "\n";
+    return false;
+}
+
+int info(const std::string& path, std::ostream& out, std::ostream& err) {
+    Song song;
+    if (!load(path, song, err))
+        return 1;
+    EditState state;
+    const std::int32_t end = findSongEnd(song, state);
+    out << "title: " << decodeSongText(song.songTitle).toStdString() << "\n";
+    out << "copyright: " << decodeSongText(song.songCopyright).toStdString() << "\n";
+    out << "format: " << (formatOfPath(path) == SongFormat::Kn2 ? "kn2" : "knb") << "\n";
+    out << "rows:";
+    for (const EventRow& row : song.store.rows)
+        out << " " << row.count();
+    out << "\n";
+    out << "end: measure " << end + 1 << "\n";
+    return 0;
+}
+
+int convert(const std::string& in, const std::string& outPath, std::ostream& err) {
+    Song song;
+    if (!load(in, song, err))
+        return 1;
+    if (!saveSongFile(outPath, song).ok()) {
+        err << "pokopen-cli: " << outPath << ": cannot be created\n";
+        return 1;
+    }
+    return 0;
+}
+
+int exportMidi(const std::string& in, const std::string& outPath, bool fm, std::ostream& err) {
+    Song song;
+    if (!load(in, song, err))
+        return 1;
+    if (!writeMidiFile(outPath, song, fm)) {
+        err << "pokopen-cli: " << outPath << ": cannot be created\n";
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.empty())
+        return usage(err);
+    const std::string& command = args[0];
+    if (command == "info" && args.size() == 2)
+        return info(args[1], out, err);
+    if (command == "convert" && args.size() == 3)
+        return convert(args[1], args[2], err);
+    if (command == "export-midi") {
+        std::vector<std::string> rest(args.begin() + 1, args.end());
+        bool fm = false;
+        if (!rest.empty() && rest[0] == "--fm") {
+            fm = true;
+            rest.erase(rest.begin());
+        }
+        if (rest.size() == 2)
+            return exportMidi(rest[0], rest[1], fm, err);
+    }
+    if (command == "--help" || command == "-h" || command == "help") {
+        out << USAGE;
+        return 0;
+    }
+    return usage(err);
+}
+
+} // namespace pokopen

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace pokopen {
+
+// Editing state shared by the windows; not saved with the song.
+struct EditState {
+    std::int32_t currentPart = 0;    // 0..15
+    std::int32_t currentMeasure = 0; // 0..999
+    std::int32_t scoreView = 1;      // 0 high, 1 middle, 2 low
+    std::uint8_t keyInForce = 14;
+    std::uint8_t meterInForce = 0x42;
+    bool modified = false;
+    bool untitled = true;
+    bool modifiedBeforeOpen = false;
+    bool tripletMode = false;
+    bool fmMode = false;
+    std::int32_t scoreMouseX = 0;
+    std::int32_t scoreMouseY = 0;
+    bool expDragging = false;
+    bool tempoDragging = false;
+    bool panDragging = false;
+    std::string fileTitle = "Notitle";
+    std::string filePath;
+    std::string previousFileTitle;
+    std::string previousFilePath;
+    std::int32_t lastEventRow = 0;
+    std::uint8_t lastEventKind = 0;
+    std::int32_t searchFrom = 0;
+};
+
+} // namespace pokopen

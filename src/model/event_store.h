@@ -1,0 +1,85 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace pokopen {
+
+// Event kinds; nothing writes any other value.
+inline constexpr std::uint8_t KIND_NOTE_ON = 1;
+inline constexpr std::uint8_t KIND_NOTE_OFF = 2;
+inline constexpr std::uint8_t KIND_DYNAMICS = 3;
+inline constexpr std::uint8_t KIND_PAN = 4;
+inline constexpr std::uint8_t KIND_TEMPO = 5;
+inline constexpr std::uint8_t KIND_KEY = 6;
+inline constexpr std::uint8_t KIND_METER = 7;
+
+inline constexpr int PART_ROWS = 16;
+inline constexpr int PERCUSSION_PART = 9;
+inline constexpr int TEMPO_ROW = 16;
+inline constexpr int SIGNATURE_ROW = 17;
+inline constexpr int ROW_COUNT = 18;
+
+// Ticks per whole note; a quarter note is 24.
+inline constexpr int TICKS_PER_WHOLE = 96;
+inline constexpr int MAX_MEASURES = 1000;
+
+// One element of a row, as a value.
+struct Event {
+    std::int32_t pos = 0;
+    std::uint8_t kind = 0;
+    std::uint8_t value = 0;
+    std::int8_t extra = 0;
+
+    friend bool operator==(const Event&, const Event&) = default;
+};
+
+// One row of the store: four parallel columns of `count()` elements, sorted by pos.
+// Every column is sized exactly to the row, so a loaded song holds no spare capacity.
+class EventRow {
+public:
+    std::vector<std::int32_t> pos;
+    std::vector<std::uint8_t> kind;
+    std::vector<std::uint8_t> value;
+    std::vector<std::int8_t> extra;
+
+    std::int32_t count() const { return static_cast<std::int32_t>(pos.size()); }
+    bool empty() const { return pos.empty(); }
+
+    Event at(std::int32_t i) const {
+        const auto k = static_cast<std::size_t>(i);
+        return {pos[k], kind[k], value[k], extra[k]};
+    }
+    void set(std::int32_t i, const Event& e);
+
+    // One element longer; the new last element is zero until the caller writes it.
+    void growRow();
+    // One element shorter, dropping the last element. Never called on an empty row.
+    void shrinkRow();
+
+    // Grow, move elements i.. up by one, write e at i.
+    void insertAt(std::int32_t i, const Event& e);
+    // Move elements i+1.. down by one, shrink.
+    void removeAt(std::int32_t i);
+
+    // Replaces the whole row (new song, load, one-pass rebuilds of editing operations).
+    void assign(const std::vector<Event>& events);
+    std::vector<Event> events() const;
+    void clear();
+    void reserve(std::size_t n);
+
+    friend bool operator==(const EventRow&, const EventRow&) = default;
+};
+
+struct EventStore {
+    std::array<EventRow, ROW_COUNT> rows;
+
+    EventRow& operator[](int r) { return rows[static_cast<std::size_t>(r)]; }
+    const EventRow& operator[](int r) const { return rows[static_cast<std::size_t>(r)]; }
+
+    friend bool operator==(const EventStore&, const EventStore&) = default;
+};
+
+} // namespace pokopen

@@ -1,0 +1,80 @@
+#include "app/cli.h"
+#include "midi/midi_file.h"
+#include "model/new_song.h"
+#include "model/song_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace pokopen {
+namespace {
+
+namespace fs = std::filesystem;
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("pokopen-cli-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    int run(std::vector<std::string> args) {
+        out_.str("");
+        err_.str("");
+        return runCli(args, out_, err_);
+    }
+    fs::path dir_;
+    std::ostringstream out_, err_;
+};
+
+TEST_F(CliTest, InfoShowsTitleCountsAndEnd) {
+    ASSERT_TRUE(saveSongFile(path("new.kn2"), makeNewSong()).ok());
+    EXPECT_EQ(run({"info", path("new.kn2")}), 0);
+    EXPECT_NE(out_.str().find("title: 無題\n"), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("rows: 2 2 2 2 2 2 2 2 2 2 2 2 2 2 2 2 1 2\n"), std::string::npos);
+    EXPECT_NE(out_.str().find("end: measure 1\n"), std::string::npos);
+}
+
+TEST_F(CliTest, ConvertAndExportWriteWhatTheProgramWrites) {
+    ASSERT_TRUE(saveSongFile(path("new.kn2"), makeNewSong()).ok());
+    EXPECT_EQ(run({"convert", path("new.kn2"), path("copy.kn2")}), 0);
+    std::string a, b;
+    readWholeFile(path("new.kn2"), a);
+    readWholeFile(path("copy.kn2"), b);
+    EXPECT_EQ(a, b);
+
+    EXPECT_EQ(run({"export-midi", "--fm", path("new.kn2"), path("new.mid")}), 0);
+    std::string mid;
+    readWholeFile(path("new.mid"), mid);
+    const auto expected = buildMidiFile(makeNewSong(), true);
+    EXPECT_EQ(mid, std::string(expected.begin(), expected.end()));
+}
+
+TEST_F(CliTest, FailuresNameTheFileAndLine) {
+    std::ofstream(path("bad.kn2"), std::ios::binary) << "MorvelKNBv200\r\nt\r\nc\r\nx\r\n";
+    EXPECT_EQ(run({"info", path("bad.kn2")}), 1);
+    EXPECT_EQ(err_.str().rfind("pokopen-cli: " + path("bad.kn2") + ":4: ", 0), 0u) << err_.str();
+    EXPECT_EQ(run({"export-midi", path("missing.kn2"), path("x.mid")}), 1);
+    EXPECT_NE(err_.str().find("missing.kn2"), std::string::npos);
+    EXPECT_FALSE(fs::exists(path("x.mid")));
+    ASSERT_TRUE(saveSongFile(path("new.kn2"), makeNewSong()).ok());
+    EXPECT_EQ(run({"export-midi", path("new.kn2"), path("no/dir/x.mid")}), 1);
+    EXPECT_NE(err_.str().find("no/dir/x.mid"), std::string::npos);
+}
+
+TEST_F(CliTest, WrongUsageExitsWithTwo) {
+    EXPECT_EQ(run({}), 2);
+    EXPECT_EQ(run({"info"}), 2);
+    EXPECT_EQ(run({"frobnicate", "a"}), 2);
+    EXPECT_EQ(run({"export-midi", "--fm", "a"}), 2);
+    EXPECT_NE(err_.str().find("usage:"), std::string::npos);
+}
+
+} // namespace
+} // namespace pokopen

@@ -6,7 +6,8 @@
 #include <cstdlib>
 
 // Any input must either be refused or give a song that writes and reads back as itself.
-inline int fuzzReader(const std::uint8_t* data, std::size_t size, pokopen::FileResult (*parse)(std::string_view, pokopen::Song&)) {
+inline int fuzzReader(const std::uint8_t* data, std::size_t size,
+                      pokopen::FileResult (*parse)(std::string_view, pokopen::Song&)) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     pokopen::Song song;
     if (!parse(bytes, song).ok())

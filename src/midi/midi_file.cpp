@@ -17,7 +17,9 @@ namespace {
 constexpr std::uint32_t FILE_TICKS_PER_TICK = 20;
 constexpr std::uint32_t LEAD_IN = 480;
 
-std::uint8_t dataByte(int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 127)); }
+std::uint8_t dataByte(int v) {
+    return static_cast<std::uint8_t>(std::clamp(v, 0, 127));
+}
 
 class TrackWriter {
 public:
@@ -111,8 +113,8 @@ void writeConductorTrack(std::vector<std::uint8_t>& out, const Song& song) {
         t.songDelta(e.tick);
         if (e.kind == KIND_TEMPO) {
             const std::uint32_t us = microsecondsPerQuarter(e.value);
-            t.bytes({0xFF, 0x51, 0x03, static_cast<std::uint8_t>(us >> 16), static_cast<std::uint8_t>(us >> 8),
-                     static_cast<std::uint8_t>(us)});
+            t.bytes({0xFF, 0x51, 0x03, static_cast<std::uint8_t>(us >> 16),
+                     static_cast<std::uint8_t>(us >> 8), static_cast<std::uint8_t>(us)});
         } else if (e.kind == KIND_KEY) {
             const int k = std::min<int>(e.value, KEY_COUNT - 1);
             t.bytes({0xFF, 0x59, 0x02, static_cast<std::uint8_t>(static_cast<std::int8_t>(k / 2 - 7)),
@@ -175,7 +177,8 @@ void writePartTrack(std::vector<std::uint8_t>& out, const Song& song, int c, boo
                 key = naturalKeyOfValue(e.value) + alteration[e.value];
             }
             t.songDelta(e.pos);
-            t.bytes({noteStatus, dataByte(key), static_cast<std::uint8_t>(e.kind == KIND_NOTE_ON ? 0x7F : 0x00)});
+            t.bytes(
+                {noteStatus, dataByte(key), static_cast<std::uint8_t>(e.kind == KIND_NOTE_ON ? 0x7F : 0x00)});
             break;
         }
         case KIND_DYNAMICS:
@@ -195,7 +198,9 @@ void writePartTrack(std::vector<std::uint8_t>& out, const Song& song, int c, boo
 
 } // namespace
 
-std::uint32_t microsecondsPerQuarter(int bpm) { return 60000000u / static_cast<std::uint32_t>(std::max(bpm, 4)); }
+std::uint32_t microsecondsPerQuarter(int bpm) {
+    return 60000000u / static_cast<std::uint32_t>(std::max(bpm, 4));
+}
 
 std::string cutShiftJis(const std::string& text, std::size_t maxBytes) {
     if (text.size() <= maxBytes)
@@ -229,7 +234,8 @@ std::vector<std::uint8_t> buildMidiFile(const Song& song, bool fmMode) {
 
 bool writeMidiFile(const std::string& path, const Song& song, bool fmMode) {
     const std::vector<std::uint8_t> bytes = buildMidiFile(song, fmMode);
-    return writeFileAtomically(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    return writeFileAtomically(path,
+                               std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 } // namespace pokopen

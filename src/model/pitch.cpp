@@ -3,8 +3,12 @@
 namespace pokopen {
 
 namespace {
-int floorDiv(int a, int b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0); }
-int floorMod(int a, int b) { return a - floorDiv(a, b) * b; }
+int floorDiv(int a, int b) {
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
+}
+int floorMod(int a, int b) {
+    return a - floorDiv(a, b) * b;
+}
 } // namespace
 
 int naturalKey(int step) {

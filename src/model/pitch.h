@@ -26,7 +26,9 @@ inline constexpr std::uint8_t KEY_C_MAJOR = 14;
 inline constexpr std::uint8_t METER_4_4 = 0x42;
 
 // A stored note value of 128 or more stands for a step above E7 (value - 252).
-inline constexpr int stepOfValue(int value) { return value >= 128 ? value - 252 : value; }
+inline constexpr int stepOfValue(int value) {
+    return value >= 128 ? value - 252 : value;
+}
 // The stored byte of a staff step (steps above E7 are negative).
 inline constexpr std::uint8_t valueOfStep(int step) {
     return static_cast<std::uint8_t>(step < 0 ? step + 252 : step);
@@ -35,9 +37,13 @@ inline constexpr std::uint8_t valueOfStep(int step) {
 // MIDI key of a staff step with no alteration: step 0 is E7 (key 100).
 int naturalKey(int step);
 // MIDI key of a stored note value of an ordinary part, before any alteration.
-inline int naturalKeyOfValue(int value) { return naturalKey(stepOfValue(value)); }
+inline int naturalKeyOfValue(int value) {
+    return naturalKey(stepOfValue(value));
+}
 // MIDI key of a part-10 note value (a percussion index).
-inline constexpr int percussionKey(int value) { return 81 - value; }
+inline constexpr int percussionKey(int value) {
+    return 81 - value;
+}
 
 // Alteration (-1, 0, +1) that key byte `key` gives the letter of staff step/value `v`.
 int keyAlteration(int key, int v);

@@ -19,16 +19,19 @@ namespace pokopen {
 namespace {
 
 // Tables of the previous generation's file, indexed by the numbers it stores.
-constexpr std::array<std::uint8_t, 30> LEGACY_KEY = {14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28,
-                                                     29, 12, 13, 10, 11, 8,  9,  6,  7,  4,  5,  2,  3,  0,  1};
+constexpr std::array<std::uint8_t, 30> LEGACY_KEY = {14, 15, 16, 17, 18, 19, 20, 21, 22, 23,
+                                                     24, 25, 26, 27, 28, 29, 12, 13, 10, 11,
+                                                     8,  9,  6,  7,  4,  5,  2,  3,  0,  1};
 constexpr std::array<std::uint8_t, 6> LEGACY_METER = {33, 34, 50, 66, 51, 99};
 constexpr std::array<std::uint8_t, 31> LEGACY_TEMPO = {60,  64,  68,  72,  76,  80,  84,  88,  92,  96,  100,
                                                        104, 108, 112, 116, 120, 128, 136, 144, 152, 160, 168,
                                                        176, 184, 192, 200, 208, 216, 224, 232, 239};
-constexpr std::array<std::int32_t, 14> LEGACY_VOLUME = {0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120, 127};
+constexpr std::array<std::int32_t, 14> LEGACY_VOLUME = {0,  10, 20, 30,  40,  50,  60,
+                                                        70, 80, 90, 100, 110, 120, 127};
 constexpr std::array<std::int32_t, 7> LEGACY_TRANSPOSITION = {0, 2, 3, 4, 5, 1, 6};
-constexpr std::array<std::uint8_t, 26> LEGACY_DYNAMICS = {5,  10, 15, 20, 25, 30,  35,  40,  45,  50,  55,  60,  65,
-                                                          70, 75, 80, 85, 90, 95, 100, 105, 110, 115, 120, 125, 127};
+constexpr std::array<std::uint8_t, 26> LEGACY_DYNAMICS = {5,  10,  15,  20,  25,  30,  35,  40, 45,
+                                                          50, 55,  60,  65,  70,  75,  80,  85, 90,
+                                                          95, 100, 105, 110, 115, 120, 125, 127};
 constexpr int LEGACY_NO_ACCIDENTAL = 3;
 
 constexpr char KN2_MAGIC[] = "MorvelKNBv200";
@@ -82,7 +85,8 @@ public:
         std::int64_t v = 0;
         const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
         if (s.empty() || ec != std::errc() || ptr != s.data() + s.size() || v < INT32_MIN || v > INT32_MAX)
-            throw ParseFailure{lineNo, "expected a whole number, found \"" + std::string(s.substr(0, 20)) + "\""};
+            throw ParseFailure{lineNo,
+                               "expected a whole number, found \"" + std::string(s.substr(0, 20)) + "\""};
         return static_cast<std::int32_t>(v);
     }
 
@@ -96,7 +100,8 @@ public:
     }
 
     template <typename Table> auto tableEntry(const Table& table, const char* what) {
-        return table[static_cast<std::size_t>(integerIn(0, static_cast<std::int32_t>(table.size()) - 1, what))];
+        return table[static_cast<std::size_t>(
+            integerIn(0, static_cast<std::int32_t>(table.size()) - 1, what))];
     }
 
     // Reads an event count and checks that the file holds that many events after it.
@@ -104,7 +109,8 @@ public:
         const int lineNo = nextLineNumber();
         const std::int32_t n = integer();
         if (n < 0 || n > remaining() / 4)
-            throw ParseFailure{lineNo, "event count " + std::to_string(n) + " does not match the lines that follow"};
+            throw ParseFailure{lineNo,
+                               "event count " + std::to_string(n) + " does not match the lines that follow"};
         return n;
     }
 
@@ -115,14 +121,21 @@ private:
     int consumed_ = 0;
 };
 
-std::uint8_t lowByte(std::int32_t v) { return static_cast<std::uint8_t>(v & 0xFF); }
-std::int8_t signedLowByte(std::int32_t v) { return static_cast<std::int8_t>(lowByte(v)); }
+std::uint8_t lowByte(std::int32_t v) {
+    return static_cast<std::uint8_t>(v & 0xFF);
+}
+std::int8_t signedLowByte(std::int32_t v) {
+    return static_cast<std::int8_t>(lowByte(v));
+}
 
 int tieClass(std::uint8_t kind) {
     switch (kind) {
-    case KIND_NOTE_OFF: return 0;
-    case KIND_NOTE_ON: return 2;
-    default: return 1;
+    case KIND_NOTE_OFF:
+        return 0;
+    case KIND_NOTE_ON:
+        return 2;
+    default:
+        return 1;
     }
 }
 
@@ -166,7 +179,8 @@ void checkSignatureRow(const EventRow& sig, int countLine) {
         const Event e = sig.at(i);
         const int eventLine = countLine + 1 + 4 * i;
         if (e.kind == KIND_METER && ticksPerMeasure(e.value) <= 0)
-            throw ParseFailure{eventLine + 2, "time signature byte " + std::to_string(e.value) + " has no length"};
+            throw ParseFailure{eventLine + 2,
+                               "time signature byte " + std::to_string(e.value) + " has no length"};
         if (e.kind == KIND_KEY && e.value >= KEY_COUNT)
             throw ParseFailure{eventLine + 2, "key byte " + std::to_string(e.value) + " is outside 0..29"};
         if (i > 0 && sig.pos[static_cast<std::size_t>(i - 1)] > e.pos)
@@ -190,8 +204,9 @@ bool normalizeRow(EventRow& row, std::int32_t endTick) {
         const auto k = static_cast<std::size_t>(i);
         if (row.pos[k] > endTick)
             inOrder = false;
-        else if (k > 0 && (row.pos[k - 1] > row.pos[k] ||
-                           (row.pos[k - 1] == row.pos[k] && tieClass(row.kind[k - 1]) > tieClass(row.kind[k]))))
+        else if (k > 0 &&
+                 (row.pos[k - 1] > row.pos[k] ||
+                  (row.pos[k - 1] == row.pos[k] && tieClass(row.kind[k - 1]) > tieClass(row.kind[k]))))
             inOrder = false;
     }
     if (inOrder)
@@ -241,9 +256,13 @@ bool normalizeRows(Song& song) {
     return changed;
 }
 
-FileResult failure(const ParseFailure& f) { return {FileError::Malformed, f.line, f.message, false}; }
+FileResult failure(const ParseFailure& f) {
+    return {FileError::Malformed, f.line, f.message, false};
+}
 
-int floorMod7(int v) { return ((v % 7) + 7) % 7; }
+int floorMod7(int v) {
+    return ((v % 7) + 7) % 7;
+}
 
 } // namespace
 
@@ -327,11 +346,13 @@ FileResult parseKnb(std::string_view bytes, Song& out) {
                 Event e{pos, kind, 0, 0};
                 if (kind == KIND_DYNAMICS) {
                     if (v < 0 || v >= static_cast<std::int32_t>(LEGACY_DYNAMICS.size()))
-                        throw ParseFailure{valueLine, "dynamics number " + std::to_string(v) + " is outside 0..25"};
+                        throw ParseFailure{valueLine,
+                                           "dynamics number " + std::to_string(v) + " is outside 0..25"};
                     e.value = LEGACY_DYNAMICS[static_cast<std::size_t>(v)];
                 } else {
                     if (v < -1000 || v > 1000)
-                        throw ParseFailure{valueLine, "note step " + std::to_string(v) + " is outside the staff"};
+                        throw ParseFailure{valueLine,
+                                           "note step " + std::to_string(v) + " is outside the staff"};
                     int step = TRANSPOSE_STEPS[static_cast<std::size_t>(t)] + v + wrap;
                     if (step < 0)
                         step += 252;
@@ -342,8 +363,8 @@ FileResult parseKnb(std::string_view bytes, Song& out) {
                         e.extra = static_cast<std::int8_t>(alteration);
                     if (p == PERCUSSION_PART) {
                         const int b = e.value;
-                        e.value = lowByte(12 * (b / 7) + STEP_SEMITONES[static_cast<std::size_t>(b % 7)] - 19 -
-                                          alteration);
+                        e.value = lowByte(12 * (b / 7) + STEP_SEMITONES[static_cast<std::size_t>(b % 7)] -
+                                          19 - alteration);
                         e.extra = 0;
                     }
                 }

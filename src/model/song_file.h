@@ -23,8 +23,8 @@ enum class FileError {
 
 struct FileResult {
     FileError error = FileError::None;
-    int line = 0;        // 1-based line of malformed content, 0 when not about a line
-    std::string message; // what is wrong, in a few words
+    int line = 0;          // 1-based line of malformed content, 0 when not about a line
+    std::string message;   // what is wrong, in a few words
     bool repaired = false; // the file was read, but rows had to be put in order or clipped
 
     bool ok() const { return error == FileError::None; }

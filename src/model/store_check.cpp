@@ -12,9 +12,12 @@ namespace {
 // Order of kinds at one tick in a part row.
 int tieClass(std::uint8_t kind) {
     switch (kind) {
-    case KIND_NOTE_OFF: return 0;
-    case KIND_NOTE_ON: return 2;
-    default: return 1;
+    case KIND_NOTE_OFF:
+        return 0;
+    case KIND_NOTE_ON:
+        return 2;
+    default:
+        return 1;
     }
 }
 

@@ -12,7 +12,8 @@ constexpr const char* CODEC = "windows-31j";
 QString decodeSongText(const std::string& bytes) {
     QStringDecoder decoder(CODEC);
     QString text = decoder(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    return decoder.hasError() ? QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())) : text;
+    return decoder.hasError() ? QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()))
+                              : text;
 }
 
 std::optional<std::string> encodeSongText(const QString& text) {

@@ -9,7 +9,9 @@
 namespace pokopen {
 
 // Ticks of one measure of meter byte b (numerator << 4 | log2 denominator).
-constexpr std::int32_t ticksPerMeasure(std::uint8_t b) { return (b / 16) * TICKS_PER_WHOLE / (1 << (b % 16)); }
+constexpr std::int32_t ticksPerMeasure(std::uint8_t b) {
+    return (b / 16) * TICKS_PER_WHOLE / (1 << (b % 16));
+}
 
 // Tick at which 0-based measure m (0..1000) starts.
 std::int32_t measureToTick(const EventStore& store, std::int32_t m);
@@ -20,7 +22,9 @@ bool keyAt(const EventStore& store, std::int32_t m, std::uint8_t& keyInForce);
 // True when a meter event stands exactly at measure m; meterInForce gets the meter in force there.
 bool meterAt(const EventStore& store, std::int32_t m, std::uint8_t& meterInForce);
 // The tick at which the song ends (end of measure 1000).
-inline std::int32_t songEndTick(const EventStore& store) { return measureToTick(store, MAX_MEASURES); }
+inline std::int32_t songEndTick(const EventStore& store) {
+    return measureToTick(store, MAX_MEASURES);
+}
 
 struct WrittenKey {
     int key;   // written key byte 0..29

@@ -17,8 +17,9 @@ namespace fs = std::filesystem;
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("pokopen-cli-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        dir_ =
+            fs::temp_directory_path() /
+            ("pokopen-cli-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }

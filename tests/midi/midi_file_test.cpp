@@ -12,7 +12,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes bytesOf(std::string_view s) { return Bytes(s.begin(), s.end()); }
+Bytes bytesOf(std::string_view s) {
+    return Bytes(s.begin(), s.end());
+}
 Bytes cat(std::initializer_list<Bytes> parts) {
     Bytes out;
     for (const Bytes& p : parts)
@@ -106,8 +108,8 @@ TEST(MidiFile, PartTracksUseTheirChannelNameAndProgram) {
               cat({{0x00, 0xFF, 0x04, 0x0D}, bytesOf("Overdrive Gt.")}));
     EXPECT_EQ(Bytes(part16.begin() + 27, part16.begin() + 32), (Bytes{0x81, 0x70, 0xBF, 0x07, 90}));
     EXPECT_EQ(Bytes(part16.begin() + 40, part16.begin() + 43), (Bytes{0x3C, 0xCF, 29}));
-    EXPECT_EQ(songEventsOf(part16),
-              (Bytes{0x00, 0xBF, 0x0B, 0x64, 0x00, 0xBF, 0x0A, 0x40, 0x00, 0x9F, 0x3C, 0x7F, 0x83, 0x60, 0x9F, 0x3C, 0x00}));
+    EXPECT_EQ(songEventsOf(part16), (Bytes{0x00, 0xBF, 0x0B, 0x64, 0x00, 0xBF, 0x0A, 0x40, 0x00, 0x9F, 0x3C,
+                                           0x7F, 0x83, 0x60, 0x9F, 0x3C, 0x00}));
 }
 
 TEST(MidiFile, QuarterNoteOnMiddleCGrowsPartOneToSixtyFiveBytes) {
@@ -115,8 +117,8 @@ TEST(MidiFile, QuarterNoteOnMiddleCGrowsPartOneToSixtyFiveBytes) {
     testing::addNote(song, 0, 0, 24, 23);
     const auto tracks = tracksOf(buildMidiFile(song, false));
     EXPECT_EQ(tracks[2].size(), 65u);
-    EXPECT_EQ(songEventsOf(tracks[2]),
-              (Bytes{0x00, 0xB0, 0x0B, 0x64, 0x00, 0xB0, 0x0A, 0x40, 0x00, 0x90, 0x3C, 0x7F, 0x83, 0x60, 0x90, 0x3C, 0x00}));
+    EXPECT_EQ(songEventsOf(tracks[2]), (Bytes{0x00, 0xB0, 0x0B, 0x64, 0x00, 0xB0, 0x0A, 0x40, 0x00, 0x90,
+                                              0x3C, 0x7F, 0x83, 0x60, 0x90, 0x3C, 0x00}));
 }
 
 TEST(MidiFile, ConductorMergesTempoBeforeSignaturesOfTheSameTick) {
@@ -127,10 +129,10 @@ TEST(MidiFile, ConductorMergesTempoBeforeSignaturesOfTheSameTick) {
     const auto tracks = tracksOf(buildMidiFile(song, false));
     const Bytes& c = tracks[0];
     const Bytes tail(c.end() - 35, c.end());
-    EXPECT_EQ(tail, (Bytes{0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08,                    // 4/4 at 0
-                           0x9E, 0x00, 0xFF, 0x51, 0x03, 0x03, 0xD4, 0xA6,                    // 3840 later: 239 bpm
-                           0x00, 0xFF, 0x59, 0x02, 0xFF, 0x01,                                // then D minor
-                           0x9E, 0x00, 0xFF, 0x58, 0x04, 0x06, 0x03, 0x18, 0x08,              // 6/8 at tick 384
+    EXPECT_EQ(tail, (Bytes{0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08,       // 4/4 at 0
+                           0x9E, 0x00, 0xFF, 0x51, 0x03, 0x03, 0xD4, 0xA6,       // 3840 later: 239 bpm
+                           0x00, 0xFF, 0x59, 0x02, 0xFF, 0x01,                   // then D minor
+                           0x9E, 0x00, 0xFF, 0x58, 0x04, 0x06, 0x03, 0x18, 0x08, // 6/8 at tick 384
                            0x00, 0xFF, 0x2F, 0x00}));
 }
 
@@ -153,7 +155,8 @@ TEST(MidiFile, NoteKeysFollowSignatureExtraAndDrumIndex) {
     const auto tracks = tracksOf(buildMidiFile(song, false));
     const Bytes part1 = songEventsOf(tracks[2]);
     EXPECT_EQ(Bytes(part1.begin() + 8, part1.end()),
-              (Bytes{0x00, 0x90, 58, 0x7F, 0x83, 0x60, 0x90, 58, 0x00, 0x00, 0x90, 59, 0x7F, 0x83, 0x60, 0x90, 59, 0x00}));
+              (Bytes{0x00, 0x90, 58, 0x7F, 0x83, 0x60, 0x90, 58, 0x00, 0x00, 0x90, 59, 0x7F, 0x83, 0x60, 0x90,
+                     59, 0x00}));
     const Bytes part10 = songEventsOf(tracks[11]);
     EXPECT_EQ(Bytes(part10.begin() + 8, part10.begin() + 12), (Bytes{0x00, 0x99, 0x47, 0x7F}));
     const Bytes part2 = songEventsOf(tracks[3]);
@@ -167,9 +170,9 @@ TEST(MidiFile, NoteAcrossAKeyChangeEndsOnTheKeyItStartedWith) {
     testing::addNote(song, 0, 144, 24, 20);       // the next F4 starts in G major
     const Bytes part1 = songEventsOf(tracksOf(buildMidiFile(song, false))[2]);
     EXPECT_EQ(Bytes(part1.begin() + 8, part1.end()),
-              (Bytes{0x87, 0x40, 0x90, 65, 0x7F,  // F natural at tick 48
-                     0x8F, 0x00, 0x90, 65, 0x00,  // switched off as F natural at 144
-                     0x00, 0x90, 66, 0x7F,        // F sharp
+              (Bytes{0x87, 0x40, 0x90, 65, 0x7F, // F natural at tick 48
+                     0x8F, 0x00, 0x90, 65, 0x00, // switched off as F natural at 144
+                     0x00, 0x90, 66, 0x7F,       // F sharp
                      0x83, 0x60, 0x90, 66, 0x00}));
 }
 
@@ -196,7 +199,8 @@ TEST(MidiFile, DamagedValuesNeverBecomeWrongBytes) {
     const Bytes part1 = songEventsOf(tracks[2]);
     EXPECT_EQ(part1[3], 127);
     const Bytes conductor = songEventsOf(tracks[0]);
-    EXPECT_EQ(Bytes(conductor.begin(), conductor.begin() + 7), (Bytes{0x00, 0xFF, 0x51, 0x03, 0xE4, 0xE1, 0xC0}));
+    EXPECT_EQ(Bytes(conductor.begin(), conductor.begin() + 7),
+              (Bytes{0x00, 0xFF, 0x51, 0x03, 0xE4, 0xE1, 0xC0}));
     EXPECT_EQ(cutShiftJis("ab\x82\xa0", 3), "ab");
     EXPECT_EQ(cutShiftJis("ab\x82\xa0", 4), "ab\x82\xa0");
 }

@@ -41,9 +41,9 @@ constexpr int SIGNATURE_COUNT = TEMPO_COUNT + 5;
 
 struct Malformed {
     const char* what;
-    int line;              // 0-based line to change
-    const char* text;      // its new text
-    int expectedLine;      // 1-based line the error must name
+    int line;         // 0-based line to change
+    const char* text; // its new text
+    int expectedLine; // 1-based line the error must name
 };
 
 TEST(MalformedKn2, EachRefusalNamesItsLineAndKeepsTheSong) {
@@ -92,11 +92,11 @@ TEST(MalformedKn2, SignatureRowWithoutAKeyAtTheStartIsRefused) {
 
 TEST(MalformedKn2, TruncatedFilesEndTooEarly) {
     const auto lines = newSongLines();
-    for (std::size_t keep : {std::size_t{0}, std::size_t{1}, std::size_t{20}, std::size_t{ROW0_COUNT + 3},
-                             lines.size() - 1}) {
+    for (std::size_t keep :
+         {std::size_t{0}, std::size_t{1}, std::size_t{20}, std::size_t{ROW0_COUNT + 3}, lines.size() - 1}) {
         Song song;
-        const FileResult r =
-            parseKn2(join(std::vector<std::string>(lines.begin(), lines.begin() + static_cast<long>(keep))), song);
+        const FileResult r = parseKn2(
+            join(std::vector<std::string>(lines.begin(), lines.begin() + static_cast<long>(keep))), song);
         EXPECT_EQ(r.error, FileError::Malformed) << keep;
         EXPECT_GE(r.line, 1);
     }
@@ -137,10 +137,10 @@ TEST(RepairedKn2, EventsPastTheEndAreClipped) {
     Song song = makeNewSong();
     song.row(3).assign({{0, KIND_DYNAMICS, 100, 0},
                         {95990, KIND_NOTE_ON, 23, 0},
-                        {96010, KIND_NOTE_OFF, 23, 0},  // runs past the end: stops there
-                        {96000, KIND_NOTE_ON, 30, 0},   // starts at the end: goes whole
+                        {96010, KIND_NOTE_OFF, 23, 0}, // runs past the end: stops there
+                        {96000, KIND_NOTE_ON, 30, 0},  // starts at the end: goes whole
                         {96024, KIND_NOTE_OFF, 30, 0},
-                        {96050, KIND_PAN, 3, 0}});      // past the end: goes
+                        {96050, KIND_PAN, 3, 0}}); // past the end: goes
     Song back;
     const FileResult r = parseKn2(serializeKn2(song), back);
     ASSERT_TRUE(r.ok());
@@ -162,9 +162,10 @@ TEST(MalformedKnb, TableIndexesAndKindsOutOfRangeAreRefused) {
     ASSERT_TRUE(parseKnb(join(lines), ok).ok());
 
     const std::vector<Malformed> cases = {
-        {"key index 30", 2, "30", 3},   {"meter index 6", 3, "6", 4},      {"tempo index 31", 4, "31", 5},
-        {"volume index 14", 10, "14", 11}, {"transposition index 7", 11, "7", 12},
-        {"kind 4", 59, "4", 60},        {"accidental 4", 61, "4", 62},     {"dynamics index 26", 60, "26", 61},
+        {"key index 30", 2, "30", 3},           {"meter index 6", 3, "6", 4},
+        {"tempo index 31", 4, "31", 5},         {"volume index 14", 10, "14", 11},
+        {"transposition index 7", 11, "7", 12}, {"kind 4", 59, "4", 60},
+        {"accidental 4", 61, "4", 62},          {"dynamics index 26", 60, "26", 61},
         {"count past the end", 57, "5", 58},
     };
     for (const Malformed& c : cases) {

@@ -30,8 +30,8 @@ class SongFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
-               ("pokopen-songfile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+               ("pokopen-songfile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -63,8 +63,9 @@ TEST(Kn2Text, NewSongStartsWithTheKnownLines) {
               (std::vector<std::string>{"0", "2", "100"}));
     EXPECT_EQ((std::vector<std::string>(lines.begin() + 51, lines.begin() + 60)),
               (std::vector<std::string>{"2", "0", "3", "100", "0", "0", "4", "64", "0"}));
-    EXPECT_EQ((std::vector<std::string>(lines.end() - 14, lines.end())),
-              (std::vector<std::string>{"1", "0", "5", "120", "0", "2", "0", "6", "14", "0", "0", "7", "66", "0"}));
+    EXPECT_EQ(
+        (std::vector<std::string>(lines.end() - 14, lines.end())),
+        (std::vector<std::string>{"1", "0", "5", "120", "0", "2", "0", "6", "14", "0", "0", "7", "66", "0"}));
 }
 
 TEST(Kn2Text, RoundTripsByteForByteWithNegativeExtras) {
@@ -147,7 +148,7 @@ std::string knbText(int legacyKey, const std::vector<std::string>& partSettings,
     s << "Old song\r\n(c) me\r\n" << legacyKey << "\r\n3\r\n15\r\n0\r\n0\r\n0\r\n0\r\n";
     for (int p = 0; p < 16; ++p)
         s << (p < static_cast<int>(partSettings.size()) ? partSettings[static_cast<std::size_t>(p)]
-                                                         : "0\r\n10\r\n1\r\n");
+                                                        : "0\r\n10\r\n1\r\n");
     for (int p = 0; p < 16; ++p) {
         const auto& events = p < static_cast<int>(blocks.size()) ? blocks[static_cast<std::size_t>(p)]
                                                                  : std::vector<std::array<int, 4>>{};
@@ -162,10 +163,14 @@ TEST(KnbConversion, BFlatPartInGMajorIsWrittenInAMajor) {
     // Legacy key 2 is G major; part 1 plays a B-flat instrument (legacy transposition 2), so its
     // written key is A major (F, C and G sharpened) and every stored step is the written one + 1.
     const std::string text = knbText(2, {"71\r\n13\r\n2\r\n"},
-                                     {{{0, 1, 23, 3}, {24, 2, 23, 3},     // C4, as the signature says
-                                       {24, 1, 9, 0}, {48, 2, 9, 0},      // C natural against C sharp
-                                       {48, 1, 13, -1}, {72, 2, 13, -1},  // F flat against F sharp
-                                       {72, 1, 11, 0}, {96, 2, 11, 0}}}); // A natural: A is not altered
+                                     {{{0, 1, 23, 3},
+                                       {24, 2, 23, 3}, // C4, as the signature says
+                                       {24, 1, 9, 0},
+                                       {48, 2, 9, 0}, // C natural against C sharp
+                                       {48, 1, 13, -1},
+                                       {72, 2, 13, -1}, // F flat against F sharp
+                                       {72, 1, 11, 0},
+                                       {96, 2, 11, 0}}}); // A natural: A is not altered
     Song song;
     const FileResult r = parseKnb(text, song);
     ASSERT_TRUE(r.ok()) << r.line << " " << r.message;
@@ -192,8 +197,8 @@ TEST(KnbConversion, BFlatPartInGMajorIsWrittenInAMajor) {
 }
 
 TEST(KnbConversion, TickZeroDynamicsReplacesTheDefault) {
-    const std::string text = knbText(0, {}, {{{0, 3, 5, 0}, {0, 1, 23, 3}, {24, 2, 23, 3}},
-                                             {{96, 3, 25, 0}}});
+    const std::string text =
+        knbText(0, {}, {{{0, 3, 5, 0}, {0, 1, 23, 3}, {24, 2, 23, 3}}, {{96, 3, 25, 0}}});
     Song song;
     ASSERT_TRUE(parseKnb(text, song).ok());
     EXPECT_EQ(song.row(0).at(0), (Event{0, KIND_PAN, 64, 0}));

@@ -38,7 +38,7 @@ TEST(Timeline, TicksPerMeasureOfEveryOfferedMeter) {
 }
 
 TEST(Timeline, MeasureAndTickRoundTripUnderRandomMeters) {
-    const std::array<std::uint8_t, 18> meters = {33, 49, 34, 50, 66, 82, 98, 35, 51,
+    const std::array<std::uint8_t, 18> meters = {33, 49, 34, 50,  66,  82,  98,  35,  51,
                                                  67, 83, 99, 115, 131, 147, 163, 179, 195};
     std::mt19937 rng(20261208);
     for (int trial = 0; trial < 20; ++trial) {

@@ -4,7 +4,8 @@
 
 namespace pokopen::testing {
 
-void addNote(Song& song, int part, std::int32_t start, std::int32_t length, std::uint8_t value, std::int8_t extra) {
+void addNote(Song& song, int part, std::int32_t start, std::int32_t length, std::uint8_t value,
+             std::int8_t extra) {
     EventRow& row = song.row(part);
     std::int32_t i = 0;
     while (i < row.count() && row.pos[static_cast<std::size_t>(i)] <= start)
@@ -20,7 +21,8 @@ void addNote(Song& song, int part, std::int32_t start, std::int32_t length, std:
 void setSignature(Song& song, std::uint8_t kind, std::int32_t measure, std::uint8_t value) {
     EventRow& sig = song.row(SIGNATURE_ROW);
     for (std::int32_t i = 0; i < sig.count(); ++i) {
-        if (sig.pos[static_cast<std::size_t>(i)] == measure && sig.kind[static_cast<std::size_t>(i)] == kind) {
+        if (sig.pos[static_cast<std::size_t>(i)] == measure &&
+            sig.kind[static_cast<std::size_t>(i)] == kind) {
             sig.value[static_cast<std::size_t>(i)] = value;
             return;
         }

@@ -1,10 +1,14 @@
 #include "app/main_window.h"
+#include "app/program.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    pokopen::TfrmMain window;
+    QApplication::setApplicationName(QStringLiteral("pokopen"));
+    QApplication::setApplicationDisplayName(pokopen::PROGRAM_TITLE);
+    pokopen::installFontSubstitutions();
+    pokopen::TfrmMain window(QApplication::arguments().mid(1));
     window.show();
-    return app.exec();
+    return QApplication::exec();
 }

@@ -1,18 +1,579 @@
 #include "app/main_window.h"
 
+#include "app/program.h"
+#include "app/toolbar_icons.h"
+#include "app/wait_window.h"
 #include "model/new_song.h"
+#include "model/song_file.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
 
 namespace pokopen {
 
-TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
-    setObjectName("frmMain");
-    newSong(session_.song);
-    pagMain_ = new QTabWidget(this);
-    pagMain_->setObjectName("pagMain");
-    setCentralWidget(pagMain_);
-    resize(640, 452);
+namespace {
+
+// Size of the client area below the menu bar.
+constexpr int CLIENT_WIDTH = 632;
+constexpr int CLIENT_HEIGHT = 405;
+
+const QStringList KEY_LIST = {
+    QStringLiteral("Ces-dur"),  QStringLiteral("as-moll"),  QStringLiteral("Ges-dur"),
+    QStringLiteral("es-moll"),  QStringLiteral("Des-dur"),  QStringLiteral("b-moll"),
+    QStringLiteral("As-dur"),   QStringLiteral("f-moll"),   QStringLiteral("Es-dur"),
+    QStringLiteral("c-moll"),   QStringLiteral("B-dur"),    QStringLiteral("g-moll"),
+    QStringLiteral("F-dur"),    QStringLiteral("d-moll"),   QStringLiteral("C-dur"),
+    QStringLiteral("a-moll"),   QStringLiteral("G-dur"),    QStringLiteral("e-moll"),
+    QStringLiteral("D-dur"),    QStringLiteral("h-moll"),   QStringLiteral("A-dur"),
+    QStringLiteral("fis-moll"), QStringLiteral("E-dur"),    QStringLiteral("cis-moll"),
+    QStringLiteral("H-dur"),    QStringLiteral("gis-moll"), QStringLiteral("Fis-dur"),
+    QStringLiteral("dis-moll"), QStringLiteral("Cis-dur"),  QStringLiteral("ais-moll")};
+
+bool isSongExtension(const QString& suffixLower) {
+    return suffixLower == QLatin1String("kn2") || suffixLower == QLatin1String("knb");
 }
+
+// The file's name without folder and extension.
+QString titleOfPath(const QString& path) {
+    return QFileInfo(path).completeBaseName();
+}
+
+QString toQ(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+} // namespace
+
+QString executableFolder() {
+    return QCoreApplication::applicationDirPath();
+}
+
+TfrmMain::TfrmMain(const QStringList& arguments, std::unique_ptr<Prompts> prompts, QWidget* parent)
+    : QMainWindow(parent), prompts_(prompts ? std::move(prompts) : std::make_unique<DialogPrompts>()) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowIcon(toolIcon(ToolIcon::Play));
+    QFont uiFont(QStringLiteral("MS UI Gothic"));
+    uiFont.setPixelSize(12);
+    setFont(uiFont);
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT);
+    setCentralWidget(client);
+    buildMenu();
+    buildToolbar(client);
+    buildSelectors(client);
+    buildPages(client);
+    setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT + menuBar()->sizeHint().height());
+    setAcceptDrops(true);
+    formCreate(arguments);
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::buildMenu() {
+    auto add = [this](QMenu* menu, QAction*& action, const char* name, const QString& caption,
+                      const QKeySequence& shortcut, void (TfrmMain::*handler)()) {
+        action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        if (!shortcut.isEmpty())
+            action->setShortcut(shortcut);
+        if (handler)
+            connect(action, &QAction::triggered, this, handler);
+        else
+            action->setEnabled(false); // a command that is not there yet
+    };
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("mnuMain"));
+    QMenu* file = bar->addMenu(QStringLiteral("ファイル(&F)"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    add(file, mnuNew, "mnuNew", QStringLiteral("新規作成(&N)"), QKeySequence(Qt::CTRL | Qt::Key_N),
+        &TfrmMain::mnuNewClick);
+    add(file, mnuOpen, "mnuOpen", QStringLiteral("ファイルを開く(&O)..."), QKeySequence(Qt::CTRL | Qt::Key_O),
+        &TfrmMain::mnuOpenClick);
+    file->addSeparator();
+    add(file, mnuSave, "mnuSave", QStringLiteral("上書き保存(&S)"), QKeySequence(Qt::CTRL | Qt::Key_S),
+        &TfrmMain::mnuSaveClick);
+    add(file, mnuSaveAs, "mnuSaveAs", QStringLiteral("名前を付けて保存(&A)..."), {},
+        &TfrmMain::mnuSaveAsClick);
+    add(file, mnuMidiOut, "mnuMidiOut", QStringLiteral("MIDIファイル出力(&M)..."),
+        QKeySequence(Qt::CTRL | Qt::Key_M), nullptr);
+    file->addSeparator();
+    add(file, mnuSet, "mnuSet", QStringLiteral("曲の設定(&T)..."), {}, nullptr);
+    add(file, mnuAllPart, "mnuAllPart", QStringLiteral("パートの一括設定(&P)..."), {}, nullptr);
+    add(file, mnuFM, "mnuFM", QStringLiteral("FM音源モード(&F)"), {}, nullptr);
+    mnuFM->setCheckable(true);
+    file->addSeparator();
+    add(file, mnuExit, "mnuExit", QStringLiteral("ぽこぺんシーケンサの終了(&X)"), {},
+        &TfrmMain::mnuExitClick);
+
+    QMenu* edit = bar->addMenu(QStringLiteral("編集(&E)"));
+    edit->setObjectName(QStringLiteral("mnuEdit"));
+    add(edit, mnuEditor, "mnuEditor", QStringLiteral("編集画面を開く(&W)"), {}, nullptr);
+    edit->addSeparator();
+    add(edit, mnuDivide, "mnuDivide", QStringLiteral("３連符モード(&D)"), {}, &TfrmMain::mnuDivideClick);
+    mnuDivide->setCheckable(true);
+
+    QMenu* search = bar->addMenu(QStringLiteral("検索(&S)"));
+    search->setObjectName(QStringLiteral("mnuSearch"));
+    add(search, mnuFind, "mnuFind", QStringLiteral("検索(&F)..."), QKeySequence(Qt::CTRL | Qt::Key_F),
+        nullptr);
+    add(search, mnuFindNext, "mnuFindNext", QStringLiteral("次を検索(&S)"), QKeySequence(Qt::Key_F3),
+        nullptr);
+    add(search, mnuJumpEnd, "mnuJumpEnd", QStringLiteral("曲の最終地点にジャンプ(&E)"), {}, nullptr);
+
+    QMenu* play = bar->addMenu(QStringLiteral("演奏(&P)"));
+    play->setObjectName(QStringLiteral("mnuPlay"));
+    add(play, mnuMPlay, "mnuMPlay", QStringLiteral("テスト演奏(&O)"), QKeySequence(Qt::Key_F5), nullptr);
+
+    QMenu* help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    add(help, mnuHelpCont, "mnuHelpCont", QStringLiteral("ヘルプの目次(&C)"), {}, nullptr);
+    help->addSeparator();
+    add(help, mnuAbout, "mnuAbout", QStringLiteral("バージョン情報(&A)"), {}, nullptr);
+}
+
+void TfrmMain::buildToolbar(QWidget* client) {
+    tolMain = new QToolBar(client);
+    tolMain->setObjectName(QStringLiteral("tolMain"));
+    tolMain->setGeometry(0, 0, CLIENT_WIDTH, 36);
+    tolMain->setIconSize(QSize(16, 16));
+    tolMain->setMovable(false);
+    auto add = [this](QToolButton*& button, const char* name, ToolIcon icon, const QString& hint,
+                      QAction* action, bool toggle = false) {
+        button = new QToolButton(tolMain);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setIcon(toolIcon(icon));
+        button->setToolTip(hint);
+        button->setAutoRaise(true);
+        button->setFixedSize(23, 22);
+        button->setCheckable(toggle);
+        button->setEnabled(action->isEnabled());
+        // The button runs the same command as its menu item.
+        connect(button, &QToolButton::clicked, action, &QAction::trigger);
+        connect(action, &QAction::enabledChanged, button, &QToolButton::setEnabled);
+        tolMain->addWidget(button);
+    };
+    add(tolNew, "tolNew", ToolIcon::New, QStringLiteral("新規作成します。"), mnuNew);
+    add(tolOpen, "tolOpen", ToolIcon::Open, QStringLiteral("ファイルを開きます。"), mnuOpen);
+    add(tolSave, "tolSave", ToolIcon::Save, QStringLiteral("上書き保存します。"), mnuSave);
+    add(tolMidiOut, "tolMidiOut", ToolIcon::MidiOut, QStringLiteral("MIDIファイルを出力します。"),
+        mnuMidiOut);
+    add(tolSet, "tolSet", ToolIcon::Settings, QStringLiteral("曲の設定をします。"), mnuSet);
+    add(tolFM, "tolFM", ToolIcon::Fm, QStringLiteral("FM音源モードのON/OFF"), mnuFM, true);
+    tolMain->addSeparator();
+    add(tolEditor, "tolEditor", ToolIcon::Editor, QStringLiteral("編集画面を開きます。"), mnuEditor);
+    add(tolDivide, "tolDivide", ToolIcon::Divide, QStringLiteral("３連符モードのON/OFF"), mnuDivide, true);
+    tolMain->addSeparator();
+    add(tolFind, "tolFind", ToolIcon::Find, QStringLiteral("いろいろなものを検索します。"), mnuFind);
+    add(tolJumpEnd, "tolJumpEnd", ToolIcon::JumpEnd, QStringLiteral("曲の最終地点にジャンプします。"),
+        mnuJumpEnd);
+    tolMain->addSeparator();
+    add(tolMPlay, "tolMPlay", ToolIcon::Play, QStringLiteral("テスト演奏します。"), mnuMPlay);
+    tolMain->addSeparator();
+    add(tolHelp, "tolHelp", ToolIcon::Help, QStringLiteral("ヘルプの目次を表示します。"), mnuHelpCont);
+    tolMain->addSeparator();
+    add(tolExit, "tolExit", ToolIcon::Exit, QStringLiteral("ぽこぺんシーケンサを終了します。"), mnuExit);
+}
+
+void TfrmMain::buildSelectors(QWidget* client) {
+    lblMeas = new QLabel(client);
+    lblMeas->setObjectName(QStringLiteral("lblMeas"));
+    lblMeas->setGeometry(8, 40, 89, 17);
+    lblMeas->setAlignment(Qt::AlignCenter);
+    lblMeas->setFont(fontWithCellHeight(QStringLiteral("MS UI Gothic"), 16, true));
+    lblMeas->setStyleSheet(QStringLiteral("QLabel { background: black; color: #00FF00; }"));
+    lblMeas->setToolTip(QStringLiteral("現在の小節番号です。"));
+
+    barMeas = new QScrollBar(Qt::Horizontal, client);
+    barMeas->setObjectName(QStringLiteral("barMeas"));
+    barMeas->setGeometry(96, 40, 529, 16);
+    barMeas->setRange(1, MAX_MEASURES);
+    barMeas->setSingleStep(1);
+    barMeas->setPageStep(1);
+    barMeas->setToolTip(QStringLiteral("このバーで小節番号を変更します。"));
+    connect(barMeas, &QScrollBar::valueChanged, this, &TfrmMain::barMeasChange);
+
+    lblPart = new QLabel(client);
+    lblPart->setObjectName(QStringLiteral("lblPart"));
+    lblPart->setGeometry(8, 64, 17, 17);
+    lblPart->setAlignment(Qt::AlignCenter);
+    lblPart->setFont(fontWithCellHeight(QStringLiteral("MS UI Gothic"), 16, true));
+    lblPart->setToolTip(QStringLiteral("現在のパートです。"));
+
+    partGroup = new QButtonGroup(this);
+    partGroup->setExclusive(true);
+    const QFont partFont = fontWithCellHeight(QStringLiteral("MS UI Gothic"), 12, true);
+    for (int n = 1; n <= 16; ++n) {
+        auto* button = new QToolButton(client);
+        button->setObjectName(QStringLiteral("btnPart%1").arg(n));
+        button->setGeometry(8, 88 + 16 * (n - 1), 17, 17);
+        button->setCheckable(true);
+        button->setFont(partFont);
+        if (n == 10) {
+            button->setIcon(drumPartIcon());
+            button->setIconSize(QSize(12, 12));
+        } else {
+            button->setText(QString::number(n));
+        }
+        partGroup->addButton(button, n - 1);
+        btnPart[static_cast<std::size_t>(n - 1)] = button;
+    }
+    connect(partGroup, &QButtonGroup::idClicked, this, &TfrmMain::selectPart);
+
+    // Invisible text tables: the key names and the drum names.
+    lstStyle = new QListWidget(client);
+    lstStyle->setObjectName(QStringLiteral("lstStyle"));
+    lstStyle->addItems(KEY_LIST);
+    lstStyle->hide();
+    lstPerc = new QListWidget(client);
+    lstPerc->setObjectName(QStringLiteral("lstPerc"));
+    lstPerc->hide();
+}
+
+void TfrmMain::buildPages(QWidget* client) {
+    pagMain = new QTabWidget(client);
+    pagMain->setObjectName(QStringLiteral("pagMain"));
+    pagMain->setGeometry(32, 64, 593, 337);
+    pagMain->tabBar()->setFont(fontWithCellHeight(QStringLiteral("MS UI Gothic"), 21));
+    auto page = [this](QWidget*& tab, const char* name, const QString& caption) {
+        tab = new QWidget;
+        tab->setObjectName(QString::fromLatin1(name));
+        pagMain->addTab(tab, caption);
+    };
+    page(tabScore, "tabScore", QStringLiteral("五線譜"));
+    page(tabExp, "tabExp", QStringLiteral("強弱"));
+    page(tabTempo, "tabTempo", QStringLiteral("テンポ(*)"));
+    page(tabPan, "tabPan", QStringLiteral("定位"));
+    page(tabAlter, "tabAlter", QStringLiteral("調性／拍子(*)"));
+    page(tabPart, "tabPart", QStringLiteral("パート設定"));
+    connect(pagMain, &QTabWidget::currentChanged, this, &TfrmMain::tabChanged);
+}
+
+void TfrmMain::formCreate(const QStringList& arguments) {
+    EditState& st = session_.state;
+    st.fmMode = false;
+    // The arguments joined with blanks until they name an existing file.
+    QString path;
+    for (const QString& argument : arguments) {
+        path += argument;
+        const QFileInfo info(path);
+        if (info.exists() && info.isFile()) {
+            st.modifiedBeforeOpen = false;
+            if (!isSongExtension(info.suffix().toLower()))
+                break;
+            st.previousFileTitle = "Notitle";
+            st.fileTitle = titleOfPath(path).toStdString();
+            st.previousFilePath.clear();
+            st.filePath = path.toStdString();
+            setCaption();
+            if (loadSong(path))
+                return;
+            break; // the error was shown; start with a new song rather than nothing
+        }
+        path += QLatin1Char(' ');
+    }
+    newSongCommand();
+}
+
+void TfrmMain::setCaption() {
+    setWindowTitle(toQ(session_.state.fileTitle) + CAPTION_SUFFIX);
+}
+
+void TfrmMain::setSaveEnabled(bool enabled) {
+    mnuSave->setEnabled(enabled);
+}
+
+void TfrmMain::markModified() {
+    session_.state.modified = true;
+    setSaveEnabled(true);
+}
+
+bool TfrmMain::confirmDiscard() {
+    if (!session_.state.modified)
+        return true;
+    switch (prompts_->askSaveChanges(this)) {
+    case Prompts::Answer::Yes:
+        mnuSaveAsClick(); // whatever Save As does, the command goes on
+        return true;
+    case Prompts::Answer::No:
+        return true;
+    case Prompts::Answer::Cancel:
+        return false;
+    }
+    return false;
+}
+
+void TfrmMain::newSongCommand() {
+    EditState& st = session_.state;
+    st.fileTitle = "Notitle";
+    setCaption();
+    newSong(session_.song);
+    resetView();
+    st.searchFrom = 0;
+    st.untitled = true;
+    st.modified = false;
+    setSaveEnabled(false);
+}
+
+void TfrmMain::resetView() {
+    EditState& st = session_.state;
+    pagMain->setCurrentWidget(tabScore);
+    st.currentPart = 0;
+    showCurrentPart();
+    st.currentMeasure = 0;
+    lblMeas->setText(QStringLiteral("1小節目"));
+    {
+        const QSignalBlocker quiet(barMeas); // the views are redrawn below once
+        barMeas->setValue(1);
+    }
+    st.scoreView = 1;
+    st.tripletMode = false;
+    mnuDivide->setChecked(false);
+    tolDivide->setChecked(false);
+    drawStaff();
+    drawDynamicsGraph();
+    drawTempoGraph();
+    drawPanGraph();
+    updateSignatureTab();
+    showPartSettings();
+}
+
+void TfrmMain::mnuNewClick() {
+    if (!confirmDiscard())
+        return;
+    newSongCommand();
+}
+
+void TfrmMain::mnuOpenClick() {
+    if (!confirmDiscard())
+        return;
+    EditState& st = session_.state;
+    st.modifiedBeforeOpen = st.modified;
+    const QString path = prompts_->openFileName(this, executableFolder());
+    if (path.isEmpty())
+        return;
+    // The dialog's choice is taken with its extension exactly as typed.
+    const QString suffix = QFileInfo(path).suffix();
+    if (suffix != QLatin1String("kn2") && suffix != QLatin1String("knb"))
+        return;
+    st.previousFileTitle = st.fileTitle;
+    st.previousFilePath = st.filePath;
+    st.filePath = path.toStdString();
+    st.fileTitle = titleOfPath(path).toStdString();
+    setCaption();
+    loadSong(path);
+}
+
+void TfrmMain::openDroppedFiles(const QStringList& names) {
+    if (!confirmDiscard())
+        return;
+    EditState& st = session_.state;
+    st.modifiedBeforeOpen = st.modified;
+    // Candidates as on the command line: the first name, then it and the second joined by a blank, ...
+    QString candidate;
+    for (const QString& name : names) {
+        candidate = candidate.isEmpty() ? name.left(255) : candidate + QLatin1Char(' ') + name.left(255);
+        const QFileInfo info(candidate);
+        if (!info.exists() || !info.isFile() || !isSongExtension(info.suffix().toLower()))
+            continue;
+        st.previousFileTitle = st.fileTitle;
+        st.previousFilePath = st.filePath;
+        st.filePath = candidate.toStdString();
+        st.fileTitle = titleOfPath(candidate).toStdString();
+        setCaption();
+        loadSong(candidate);
+        return;
+    }
+}
+
+bool TfrmMain::loadSong(const QString& path) {
+    EditState& st = session_.state;
+    FileResult result;
+    SongFormat format = SongFormat::Kn2;
+    {
+        WaitScope wait(this);
+        result = loadSongFile(path.toStdString(), session_.song, &format);
+    }
+    if (!result.ok()) {
+        // The song in memory is untouched; so are the file name it belongs to and its state.
+        st.fileTitle = st.previousFileTitle;
+        st.filePath = st.previousFilePath;
+        setCaption();
+        st.modified = st.modifiedBeforeOpen;
+        setSaveEnabled(st.modified);
+        QString text = QStringLiteral("ﾌｧｲﾙ %1 は開けません").arg(QDir::toNativeSeparators(path));
+        if (result.error == FileError::Malformed)
+            text += QStringLiteral("\n（%1行目: %2）")
+                        .arg(result.line)
+                        .arg(QString::fromStdString(result.message));
+        prompts_->showError(this, text);
+        return false;
+    }
+    resetView();
+    st.searchFrom = 0;
+    st.untitled = false;
+    // A converted or repaired song differs from its file until it is saved.
+    st.modified = format == SongFormat::Knb || result.repaired;
+    setSaveEnabled(st.modified);
+    return true;
+}
+
+bool TfrmMain::saveSong() {
+    EditState& st = session_.state;
+    FileResult result;
+    {
+        WaitScope wait(this);
+        result = saveSongFile(st.filePath, session_.song);
+    }
+    if (!result.ok()) {
+        const QString failedPath = toQ(st.filePath);
+        st.fileTitle = st.previousFileTitle;
+        st.filePath = st.previousFilePath;
+        setCaption();
+        markModified();
+        prompts_->showError(
+            this, QStringLiteral("ﾌｧｲﾙ %1 を作成できません").arg(QDir::toNativeSeparators(failedPath)));
+        return false;
+    }
+    st.untitled = false;
+    st.modified = false;
+    setSaveEnabled(false);
+    return true;
+}
+
+void TfrmMain::mnuSaveClick() {
+    EditState& st = session_.state;
+    if (st.untitled) {
+        mnuSaveAsClick();
+        return;
+    }
+    if (!st.modified)
+        return;
+    st.previousFileTitle = st.fileTitle;
+    st.previousFilePath = st.filePath;
+    // A song read from a .knb file is saved as a .kn2 file of the same name beside it.
+    const QFileInfo info(toQ(st.filePath));
+    st.filePath = QDir(info.path()).filePath(info.completeBaseName() + QStringLiteral(".kn2")).toStdString();
+    saveSong();
+}
+
+void TfrmMain::mnuSaveAsClick() {
+    EditState& st = session_.state;
+    const QString path =
+        prompts_->saveFileName(this, executableFolder(), toQ(st.fileTitle) + QStringLiteral(".kn2"));
+    if (path.isEmpty())
+        return;
+    st.previousFilePath = st.filePath;
+    st.filePath = path.toStdString();
+    st.previousFileTitle = st.fileTitle;
+    st.fileTitle = titleOfPath(path).toStdString();
+    setCaption();
+    saveSong();
+}
+
+void TfrmMain::mnuExitClick() {
+    close();
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    if (!confirmDiscard()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* event) {
+    QStringList names;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            names << url.toLocalFile();
+    event->acceptProposedAction();
+    if (!names.isEmpty())
+        openDroppedFiles(names);
+}
+
+void TfrmMain::selectPart(int part) {
+    session_.state.currentPart = part;
+    showCurrentPart();
+    drawStaff();
+    drawDynamicsGraph();
+    drawPanGraph();
+    showPartSettings();
+}
+
+void TfrmMain::showCurrentPart() {
+    const int part = session_.state.currentPart;
+    const bool drums = part == PERCUSSION_PART;
+    lblPart->setText(drums ? QStringLiteral("R") : QString::number(part + 1));
+    lblPart->setStyleSheet(drums ? QStringLiteral("QLabel { background: black; color: #FF00FF; }")
+                                 : QStringLiteral("QLabel { background: black; color: #00FFFF; }"));
+    btnPart[static_cast<std::size_t>(part)]->setChecked(true);
+}
+
+void TfrmMain::barMeasChange(int position) {
+    session_.state.currentMeasure = position - 1;
+    lblMeas->setText(QString::number(position) + QStringLiteral("小節目"));
+    drawStaff();
+    drawDynamicsGraph();
+    drawTempoGraph();
+    drawPanGraph();
+    updateSignatureTab();
+}
+
+void TfrmMain::mnuDivideClick() {
+    EditState& st = session_.state;
+    st.tripletMode = !st.tripletMode;
+    mnuDivide->setChecked(st.tripletMode);
+    tolDivide->setChecked(st.tripletMode);
+    drawStaff();
+}
+
+void TfrmMain::tabChanged(int index) {
+    (void)index;
+    // Each page redraws itself when it comes on view.
+    QWidget* page = pagMain->currentWidget();
+    if (page == tabScore)
+        drawStaff();
+    else if (page == tabExp)
+        drawDynamicsGraph();
+    else if (page == tabTempo)
+        drawTempoGraph();
+    else if (page == tabPan)
+        drawPanGraph();
+    else if (page == tabAlter)
+        updateSignatureTab();
+    else if (page == tabPart)
+        showPartSettings();
+}
+
+// The pages' entry points are connected as the pages arrive.
+void TfrmMain::drawStaff() {}
+void TfrmMain::drawDynamicsGraph() {}
+void TfrmMain::drawTempoGraph() {}
+void TfrmMain::drawPanGraph() {}
+void TfrmMain::updateSignatureTab() {}
+void TfrmMain::showPartSettings() {}
 
 } // namespace pokopen

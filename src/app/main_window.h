@@ -1,24 +1,141 @@
 #pragma once
 
+#include "app/prompts.h"
 #include "app/song_session.h"
 
 #include <QMainWindow>
 
+#include <array>
+#include <memory>
+
+class QAction;
+class QButtonGroup;
+class QLabel;
+class QListWidget;
+class QScrollBar;
 class QTabWidget;
+class QToolBar;
+class QToolButton;
 
 namespace pokopen {
 
-// The main window: owns the song session, the menu, the toolbar and the six tab pages.
+// The main window: owns the song session, the menu, the toolbar, the measure bar, the part
+// buttons and the six tab pages, and carries out the file commands.
 class TfrmMain : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TfrmMain(QWidget* parent = nullptr);
+    // `arguments` are the command-line arguments after the program name.
+    explicit TfrmMain(const QStringList& arguments = {}, std::unique_ptr<Prompts> prompts = nullptr,
+                      QWidget* parent = nullptr);
+    ~TfrmMain() override;
 
     SongSession& session() { return session_; }
 
+    // File commands (menu and toolbar).
+    void mnuNewClick();
+    void mnuOpenClick();
+    void mnuSaveClick();
+    void mnuSaveAsClick();
+    void mnuExitClick();
+    // Opens the first dropped song file, as a drop on the window does.
+    void openDroppedFiles(const QStringList& names);
+
+    // Selections.
+    void selectPart(int part); // a part button
+    void barMeasChange(int position);
+    void mnuDivideClick();
+    void showCurrentPart();
+
+    // Views: each redraws only while its tab is on view.
+    void drawStaff();
+    void drawDynamicsGraph();
+    void drawTempoGraph();
+    void drawPanGraph();
+    void updateSignatureTab();
+    void showPartSettings();
+
+    // Every edit ends here: the song differs from its file.
+    void markModified();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
 private:
+    void buildMenu();
+    void buildToolbar(QWidget* client);
+    void buildSelectors(QWidget* client);
+    void buildPages(QWidget* client);
+    void formCreate(const QStringList& arguments);
+
+    // The unsaved-changes question; false when the command must stop.
+    bool confirmDiscard();
+    void setCaption();
+    void setSaveEnabled(bool enabled);
+    void newSongCommand();
+    void resetView();
+    // Loads `path` (fileTitle and the caption already set); restores them when it fails.
+    bool loadSong(const QString& path);
+    bool saveSong();
+    void tabChanged(int index);
+
     SongSession session_;
-    QTabWidget* pagMain_ = nullptr;
+    std::unique_ptr<Prompts> prompts_;
+    int shownTab_ = 0;
+
+public:
+    // Controls, named as the program's design names them (objectName too).
+    QTabWidget* pagMain = nullptr;
+    QWidget* tabScore = nullptr;
+    QWidget* tabExp = nullptr;
+    QWidget* tabTempo = nullptr;
+    QWidget* tabPan = nullptr;
+    QWidget* tabAlter = nullptr;
+    QWidget* tabPart = nullptr;
+    QLabel* lblMeas = nullptr;
+    QScrollBar* barMeas = nullptr;
+    QLabel* lblPart = nullptr;
+    std::array<QToolButton*, 16> btnPart{};
+    QButtonGroup* partGroup = nullptr;
+    QListWidget* lstStyle = nullptr;
+    QListWidget* lstPerc = nullptr;
+    QToolBar* tolMain = nullptr;
+
+    QAction* mnuNew = nullptr;
+    QAction* mnuOpen = nullptr;
+    QAction* mnuSave = nullptr;
+    QAction* mnuSaveAs = nullptr;
+    QAction* mnuMidiOut = nullptr;
+    QAction* mnuSet = nullptr;
+    QAction* mnuAllPart = nullptr;
+    QAction* mnuFM = nullptr;
+    QAction* mnuExit = nullptr;
+    QAction* mnuEditor = nullptr;
+    QAction* mnuDivide = nullptr;
+    QAction* mnuFind = nullptr;
+    QAction* mnuFindNext = nullptr;
+    QAction* mnuJumpEnd = nullptr;
+    QAction* mnuMPlay = nullptr;
+    QAction* mnuHelpCont = nullptr;
+    QAction* mnuAbout = nullptr;
+
+    QToolButton* tolNew = nullptr;
+    QToolButton* tolOpen = nullptr;
+    QToolButton* tolSave = nullptr;
+    QToolButton* tolMidiOut = nullptr;
+    QToolButton* tolSet = nullptr;
+    QToolButton* tolFM = nullptr;
+    QToolButton* tolEditor = nullptr;
+    QToolButton* tolDivide = nullptr;
+    QToolButton* tolFind = nullptr;
+    QToolButton* tolJumpEnd = nullptr;
+    QToolButton* tolMPlay = nullptr;
+    QToolButton* tolHelp = nullptr;
+    QToolButton* tolExit = nullptr;
 };
+
+// The folder of the program's executable (initial folder of the file dialogs).
+QString executableFolder();
 
 } // namespace pokopen

@@ -1,0 +1,37 @@
+#include "app/program.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QStringList>
+
+#include <algorithm>
+
+#include <cstdlib>
+
+namespace pokopen {
+
+void installFontSubstitutions() {
+    QFont::insertSubstitutions(QStringLiteral("MS UI Gothic"), QStringList{QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic")});
+    QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"), QStringList{QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic")});
+    QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"), QStringList{QStringLiteral("IPAGothic")});
+    QFont::insertSubstitutions(QStringLiteral("ＭＳ 明朝"), QStringList{QStringLiteral("IPAMincho"), QStringLiteral("IPAPMincho")});
+}
+
+QFont fontWithCellHeight(const QString& family, int cellHeight, bool bold) {
+    QFont font(family);
+    font.setBold(bold);
+    int best = cellHeight;
+    int bestError = 1 << 20;
+    for (int size = std::max(1, cellHeight / 2); size <= cellHeight + 4; ++size) {
+        font.setPixelSize(size);
+        const int error = std::abs(QFontMetrics(font).height() - cellHeight);
+        if (error < bestError) {
+            bestError = error;
+            best = size;
+        }
+    }
+    font.setPixelSize(best);
+    return font;
+}
+
+} // namespace pokopen

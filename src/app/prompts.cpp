@@ -1,0 +1,55 @@
+#include "app/prompts.h"
+
+#include "app/program.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace pokopen {
+
+Prompts::Answer DialogPrompts::askSaveChanges(QWidget* parent) {
+    QApplication::beep();
+    QMessageBox box(QMessageBox::Question, QStringLiteral("確認"),
+                    QStringLiteral("ファイルは変更されています。\n保存しますか？"), QMessageBox::NoButton, parent);
+    QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("ｷｬﾝｾﾙ"), QMessageBox::RejectRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == yes)
+        return Answer::Yes;
+    if (box.clickedButton() == no)
+        return Answer::No;
+    return Answer::Cancel;
+}
+
+QString DialogPrompts::openFileName(QWidget* parent, const QString& folder) {
+    QFileDialog dialog(parent, QStringLiteral("KNBファイルを開く"), folder,
+                       QStringLiteral("KNBファイル(*.kn2 *.knb)"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(QStringLiteral("kn2"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString DialogPrompts::saveFileName(QWidget* parent, const QString& folder, const QString& proposedName) {
+    QFileDialog dialog(parent, QStringLiteral("KNBファイルの保存"), QDir(folder).filePath(proposedName),
+                       QStringLiteral("KNBファイル(*.kn2)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("kn2"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+void DialogPrompts::showError(QWidget* parent, const QString& text) {
+    QMessageBox::critical(parent, PROGRAM_TITLE, text);
+}
+
+} // namespace pokopen

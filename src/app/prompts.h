@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace pokopen {
+
+// The questions, file dialogs and error boxes of the main window's commands, behind one small
+// interface so that tests answer them without a modal window.
+class Prompts {
+public:
+    enum class Answer { Yes, No, Cancel };
+
+    virtual ~Prompts() = default;
+    // Beeps, then asks whether to save the changed song.
+    virtual Answer askSaveChanges(QWidget* parent) = 0;
+    // An empty string when the dialog is cancelled.
+    virtual QString openFileName(QWidget* parent, const QString& folder) = 0;
+    virtual QString saveFileName(QWidget* parent, const QString& folder, const QString& proposedName) = 0;
+    virtual void showError(QWidget* parent, const QString& text) = 0;
+};
+
+// The real dialogs and message boxes.
+class DialogPrompts : public Prompts {
+public:
+    Answer askSaveChanges(QWidget* parent) override;
+    QString openFileName(QWidget* parent, const QString& folder) override;
+    QString saveFileName(QWidget* parent, const QString& folder, const QString& proposedName) override;
+    void showError(QWidget* parent, const QString& text) override;
+};
+
+} // namespace pokopen

@@ -1,0 +1,275 @@
+#include "app/main_window.h"
+#include "model/new_song.h"
+#include "model/song_file.h"
+#include "model/store_check.h"
+#include "support/song_builders.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+namespace pokopen {
+namespace {
+
+// Answers the main window's questions from a script and records what it was shown.
+class ScriptedPrompts : public Prompts {
+public:
+    struct Script {
+        std::deque<Answer> answers;
+        std::deque<QString> openNames;
+        std::deque<QString> saveNames;
+        QStringList errors;
+        QStringList proposedNames;
+        int questions = 0;
+    };
+    explicit ScriptedPrompts(Script& script) : s_(script) {}
+    Answer askSaveChanges(QWidget*) override {
+        ++s_.questions;
+        return take(s_.answers, Answer::Cancel);
+    }
+    QString openFileName(QWidget*, const QString&) override { return take(s_.openNames, QString()); }
+    QString saveFileName(QWidget*, const QString&, const QString& proposed) override {
+        s_.proposedNames << proposed;
+        return take(s_.saveNames, QString());
+    }
+    void showError(QWidget*, const QString& text) override { s_.errors << text; }
+
+private:
+    template <typename T> static T take(std::deque<T>& q, T otherwise) {
+        if (q.empty())
+            return otherwise;
+        T v = q.front();
+        q.pop_front();
+        return v;
+    }
+    Script& s_;
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    std::unique_ptr<TfrmMain> make(const QStringList& args = {}) {
+        return std::make_unique<TfrmMain>(args, std::make_unique<ScriptedPrompts>(script));
+    }
+    QString path(const QString& name) const { return dir.filePath(name); }
+    void saveNote(const QString& name, int part = 0) {
+        Song song = makeNewSong();
+        testing::addNote(song, part, 0, 24, 23);
+        ASSERT_TRUE(saveSongFile(name.toStdString(), song).ok());
+    }
+    static QString caption(const QString& title) { return title + QStringLiteral(" - ぽこぺんシーケンサ"); }
+
+    QTemporaryDir dir;
+    ScriptedPrompts::Script script;
+};
+
+TEST_F(MainWindowTest, StartsWithANewUntitledSong) {
+    auto w = make();
+    EXPECT_EQ(w->windowTitle(), caption("Notitle"));
+    EXPECT_EQ(w->session().song, makeNewSong());
+    EXPECT_TRUE(w->session().state.untitled);
+    EXPECT_FALSE(w->mnuSave->isEnabled());
+    EXPECT_FALSE(w->tolSave->isEnabled());
+    EXPECT_EQ(w->lblMeas->text(), QStringLiteral("1小節目"));
+    EXPECT_EQ(w->lblPart->text(), "1");
+    EXPECT_TRUE(w->btnPart[0]->isChecked());
+    EXPECT_EQ(w->pagMain->count(), 6);
+    EXPECT_EQ(w->pagMain->tabText(4), QStringLiteral("調性／拍子(*)"));
+}
+
+TEST_F(MainWindowTest, CommandLineJoinsArgumentsWithBlanks) {
+    const QString spaced = path("my song.kn2");
+    saveNote(spaced);
+    auto w = make({path("my"), "song.kn2"});
+    EXPECT_EQ(w->windowTitle(), caption("my song"));
+    EXPECT_EQ(w->session().song.row(0).count(), 4);
+    EXPECT_FALSE(w->session().state.modified);
+    EXPECT_FALSE(w->session().state.untitled);
+
+    // An existing file of another kind gives a new song, without a word.
+    QFile text(path("notes.txt"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("hello");
+    text.close();
+    auto w2 = make({path("notes.txt")});
+    EXPECT_EQ(w2->windowTitle(), caption("Notitle"));
+    EXPECT_TRUE(script.errors.isEmpty());
+}
+
+TEST_F(MainWindowTest, NewResetsSelectionsAfterEditing) {
+    auto w = make();
+    w->btnPart[4]->click();
+    w->barMeas->setValue(300);
+    w->mnuDivide->trigger();
+    ASSERT_TRUE(w->tolDivide->isChecked());
+    w->markModified();
+    script.answers = {Prompts::Answer::No};
+    w->mnuNew->trigger();
+    EXPECT_EQ(script.questions, 1);
+    EXPECT_EQ(w->session().state.currentPart, 0);
+    EXPECT_EQ(w->session().state.currentMeasure, 0);
+    EXPECT_EQ(w->barMeas->value(), 1);
+    EXPECT_EQ(w->session().state.scoreView, 1);
+    EXPECT_FALSE(w->session().state.tripletMode);
+    EXPECT_FALSE(w->mnuDivide->isChecked());
+    EXPECT_FALSE(w->tolDivide->isChecked());
+    EXPECT_FALSE(w->session().state.modified);
+}
+
+TEST_F(MainWindowTest, CancelledQuestionStopsTheCommand) {
+    auto w = make();
+    testing::addNote(w->session().song, 0, 0, 24, 23);
+    w->markModified();
+    script.answers = {Prompts::Answer::Cancel};
+    w->mnuNew->trigger();
+    EXPECT_EQ(w->session().song.row(0).count(), 4);
+    EXPECT_TRUE(w->session().state.modified);
+}
+
+TEST_F(MainWindowTest, YesThenCancelledSaveAsStillOpens) {
+    saveNote(path("a.kn2"), 2);
+    auto w = make();
+    w->markModified();
+    script.answers = {Prompts::Answer::Yes};
+    script.saveNames = {QString()}; // the Save As dialog is cancelled
+    script.openNames = {path("a.kn2")};
+    w->mnuOpen->trigger();
+    EXPECT_EQ(w->windowTitle(), caption("a"));
+    EXPECT_EQ(w->session().song.row(2).count(), 4);
+    EXPECT_FALSE(w->mnuSave->isEnabled());
+}
+
+TEST_F(MainWindowTest, OpenDialogTakesTheExtensionAsTyped) {
+    saveNote(path("upper.KN2"));
+    auto w = make();
+    script.openNames = {path("upper.KN2")};
+    w->mnuOpen->trigger();
+    EXPECT_EQ(w->windowTitle(), caption("Notitle"));
+    EXPECT_EQ(w->session().song, makeNewSong());
+    // Dropped, the same file opens: drops compare in lower case.
+    w->openDroppedFiles({path("upper.KN2")});
+    EXPECT_EQ(w->windowTitle(), caption("upper"));
+}
+
+TEST_F(MainWindowTest, FailedOpenRestoresTitleStateAndPath) {
+    saveNote(path("good.kn2"));
+    QFile bad(path("bad.kn2"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("MorvelKNBv200\r\nt\r\nc\r\nnot a number\r\n");
+    bad.close();
+    auto w = make({path("good.kn2")});
+    testing::addNote(w->session().song, 1, 0, 24, 23);
+    w->markModified();
+    const Song before = w->session().song;
+    script.answers = {Prompts::Answer::No};
+    script.openNames = {path("bad.kn2")};
+    w->mnuOpen->trigger();
+    ASSERT_EQ(script.errors.size(), 1);
+    EXPECT_TRUE(script.errors[0].startsWith(QStringLiteral("ﾌｧｲﾙ ")));
+    EXPECT_TRUE(script.errors[0].contains(QStringLiteral("bad.kn2 は開けません")));
+    EXPECT_TRUE(script.errors[0].contains(QStringLiteral("4行目")));
+    EXPECT_EQ(w->windowTitle(), caption("good"));
+    EXPECT_EQ(w->session().song, before);
+    EXPECT_TRUE(w->session().state.modified);
+    EXPECT_TRUE(w->mnuSave->isEnabled());
+    // Saving now writes the song back to the file it came from, not over the one that failed.
+    w->mnuSave->trigger();
+    Song reread;
+    ASSERT_TRUE(loadSongFile(path("good.kn2").toStdString(), reread).ok());
+    EXPECT_EQ(reread, before);
+    QFile check(path("bad.kn2"));
+    ASSERT_TRUE(check.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(check.readAll().contains("not a number"));
+}
+
+TEST_F(MainWindowTest, SaveOfKnbWritesKn2BesideAndSaveOfKn2WaitsForAnEdit) {
+    QFile legacy(path("old.knb"));
+    ASSERT_TRUE(legacy.open(QIODevice::WriteOnly));
+    legacy.write("t\r\nc\r\n0\r\n3\r\n15\r\n0\r\n0\r\n0\r\n0\r\n");
+    for (int p = 0; p < 16; ++p)
+        legacy.write("0\r\n10\r\n1\r\n");
+    for (int p = 0; p < 16; ++p)
+        legacy.write("0\r\n");
+    legacy.close();
+    auto w = make({path("old.knb")});
+    EXPECT_TRUE(w->session().state.modified);
+    EXPECT_TRUE(w->mnuSave->isEnabled());
+    w->mnuSave->trigger();
+    EXPECT_TRUE(QFile::exists(path("old.kn2")));
+    EXPECT_FALSE(w->session().state.modified);
+    EXPECT_FALSE(w->mnuSave->isEnabled());
+
+    QFile::remove(path("old.kn2"));
+    w->mnuSave->trigger(); // not modified: nothing is written
+    EXPECT_FALSE(QFile::exists(path("old.kn2")));
+}
+
+TEST_F(MainWindowTest, FailedSaveKeepsTheSongModifiedAndTheOldName) {
+    auto w = make();
+    w->markModified();
+    script.saveNames = {path("no/such/folder/x.kn2")};
+    w->mnuSave->trigger(); // untitled: Save acts as Save As
+    ASSERT_EQ(script.errors.size(), 1);
+    EXPECT_TRUE(script.errors[0].endsWith(QStringLiteral("x.kn2 を作成できません")));
+    EXPECT_EQ(w->windowTitle(), caption("Notitle"));
+    EXPECT_TRUE(w->session().state.modified);
+    EXPECT_TRUE(w->session().state.untitled);
+    EXPECT_EQ(script.proposedNames.value(0), "Notitle.kn2");
+}
+
+TEST_F(MainWindowTest, ClosingAsksOnlyWhenModified) {
+    auto w = make();
+    w->show();
+    EXPECT_TRUE(w->close());
+    EXPECT_EQ(script.questions, 0);
+
+    auto w2 = make();
+    w2->show();
+    w2->markModified();
+    script.answers = {Prompts::Answer::Cancel};
+    EXPECT_FALSE(w2->close());
+    // Yes asks for a file name even when the song already has one.
+    script.answers = {Prompts::Answer::Yes};
+    script.saveNames = {path("closing.kn2")};
+    EXPECT_TRUE(w2->close());
+    EXPECT_TRUE(QFile::exists(path("closing.kn2")));
+}
+
+TEST_F(MainWindowTest, DropsOpenTheFirstSongFile) {
+    saveNote(path("x y.kn2"));
+    auto w = make();
+    w->openDroppedFiles({path("readme.txt"), path("x y.kn2")});
+    EXPECT_EQ(w->windowTitle(), caption("Notitle"));
+    w->openDroppedFiles({path("x"), "y.kn2"});
+    EXPECT_EQ(w->windowTitle(), caption("x y"));
+}
+
+TEST_F(MainWindowTest, PartMeasureAndTripletSelections) {
+    auto w = make();
+    w->btnPart[9]->click();
+    EXPECT_EQ(w->session().state.currentPart, 9);
+    EXPECT_EQ(w->lblPart->text(), "R");
+    EXPECT_TRUE(w->lblPart->styleSheet().contains("#FF00FF"));
+    w->btnPart[10]->click();
+    EXPECT_EQ(w->lblPart->text(), "11");
+    EXPECT_TRUE(w->lblPart->styleSheet().contains("#00FFFF"));
+    w->barMeas->setValue(1000);
+    EXPECT_EQ(w->lblMeas->text(), QStringLiteral("1000小節目"));
+    EXPECT_EQ(w->session().state.currentMeasure, 999);
+    w->tolDivide->click();
+    EXPECT_TRUE(w->mnuDivide->isChecked());
+    EXPECT_TRUE(w->session().state.tripletMode);
+    w->mnuDivide->trigger();
+    EXPECT_FALSE(w->tolDivide->isChecked());
+    EXPECT_FALSE(w->session().state.tripletMode);
+}
+
+} // namespace
+} // namespace pokopen

@@ -3,6 +3,7 @@
 #include "app/program.h"
 #include "app/toolbar_icons.h"
 #include "app/wait_window.h"
+#include "midi/midi_file.h"
 #include "model/new_song.h"
 #include "model/song_file.h"
 
@@ -112,7 +113,7 @@ void TfrmMain::buildMenu() {
     add(file, mnuSaveAs, "mnuSaveAs", QStringLiteral("名前を付けて保存(&A)..."), {},
         &TfrmMain::mnuSaveAsClick);
     add(file, mnuMidiOut, "mnuMidiOut", QStringLiteral("MIDIファイル出力(&M)..."),
-        QKeySequence(Qt::CTRL | Qt::Key_M), nullptr);
+        QKeySequence(Qt::CTRL | Qt::Key_M), &TfrmMain::mnuMidiOutClick);
     file->addSeparator();
     add(file, mnuSet, "mnuSet", QStringLiteral("曲の設定(&T)..."), {}, nullptr);
     add(file, mnuAllPart, "mnuAllPart", QStringLiteral("パートの一括設定(&P)..."), {}, nullptr);
@@ -489,6 +490,22 @@ void TfrmMain::mnuSaveAsClick() {
 
 void TfrmMain::mnuExitClick() {
     close();
+}
+
+void TfrmMain::mnuMidiOutClick() {
+    const QString path = prompts_->midiFileName(this, executableFolder(),
+                                                toQ(session_.state.fileTitle) + QStringLiteral(".mid"));
+    if (path.isEmpty())
+        return;
+    bool written = false;
+    {
+        WaitScope wait(this);
+        written = writeMidiFile(path.toStdString(), session_.song, session_.state.fmMode);
+    }
+    // A file that could not be written is said so, never passed over as a success.
+    if (!written)
+        prompts_->showError(this,
+                            QStringLiteral("ﾌｧｲﾙ %1 を作成できません").arg(QDir::toNativeSeparators(path)));
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

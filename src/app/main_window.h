@@ -37,6 +37,7 @@ public:
     void mnuSaveClick();
     void mnuSaveAsClick();
     void mnuExitClick();
+    void mnuMidiOutClick();
     // Opens the first dropped song file, as a drop on the window does.
     void openDroppedFiles(const QStringList& names);
 

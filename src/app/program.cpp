@@ -11,10 +11,13 @@
 namespace pokopen {
 
 void installFontSubstitutions() {
-    QFont::insertSubstitutions(QStringLiteral("MS UI Gothic"), QStringList{QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic")});
-    QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"), QStringList{QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic")});
+    QFont::insertSubstitutions(QStringLiteral("MS UI Gothic"),
+                               QStringList{QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic")});
+    QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"),
+                               QStringList{QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic")});
     QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"), QStringList{QStringLiteral("IPAGothic")});
-    QFont::insertSubstitutions(QStringLiteral("ＭＳ 明朝"), QStringList{QStringLiteral("IPAMincho"), QStringLiteral("IPAPMincho")});
+    QFont::insertSubstitutions(QStringLiteral("ＭＳ 明朝"),
+                               QStringList{QStringLiteral("IPAMincho"), QStringLiteral("IPAPMincho")});
 }
 
 QFont fontWithCellHeight(const QString& family, int cellHeight, bool bold) {

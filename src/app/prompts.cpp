@@ -13,7 +13,8 @@ namespace pokopen {
 Prompts::Answer DialogPrompts::askSaveChanges(QWidget* parent) {
     QApplication::beep();
     QMessageBox box(QMessageBox::Question, QStringLiteral("確認"),
-                    QStringLiteral("ファイルは変更されています。\n保存しますか？"), QMessageBox::NoButton, parent);
+                    QStringLiteral("ファイルは変更されています。\n保存しますか？"), QMessageBox::NoButton,
+                    parent);
     QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
     QPushButton* cancel = box.addButton(QStringLiteral("ｷｬﾝｾﾙ"), QMessageBox::RejectRole);
@@ -43,6 +44,17 @@ QString DialogPrompts::saveFileName(QWidget* parent, const QString& folder, cons
                        QStringLiteral("KNBファイル(*.kn2)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("kn2"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString DialogPrompts::midiFileName(QWidget* parent, const QString& folder, const QString& proposedName) {
+    QFileDialog dialog(parent, QStringLiteral("MIDIファイル出力"), QDir(folder).filePath(proposedName),
+                       QStringLiteral("標準MIDIファイル(*.mid)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("mid"));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();

@@ -18,6 +18,7 @@ public:
     // An empty string when the dialog is cancelled.
     virtual QString openFileName(QWidget* parent, const QString& folder) = 0;
     virtual QString saveFileName(QWidget* parent, const QString& folder, const QString& proposedName) = 0;
+    virtual QString midiFileName(QWidget* parent, const QString& folder, const QString& proposedName) = 0;
     virtual void showError(QWidget* parent, const QString& text) = 0;
 };
 
@@ -27,6 +28,7 @@ public:
     Answer askSaveChanges(QWidget* parent) override;
     QString openFileName(QWidget* parent, const QString& folder) override;
     QString saveFileName(QWidget* parent, const QString& folder, const QString& proposedName) override;
+    QString midiFileName(QWidget* parent, const QString& folder, const QString& proposedName) override;
     void showError(QWidget* parent, const QString& text) override;
 };
 

@@ -4,7 +4,21 @@
 
 namespace pokopen {
 
-enum class ToolIcon { New, Open, Save, MidiOut, Settings, Fm, Editor, Divide, Find, JumpEnd, Play, Help, Exit };
+enum class ToolIcon {
+    New,
+    Open,
+    Save,
+    MidiOut,
+    Settings,
+    Fm,
+    Editor,
+    Divide,
+    Find,
+    JumpEnd,
+    Play,
+    Help,
+    Exit
+};
 
 // The toolbar's pictures, drawn by the program at 1x and 2x so they stay sharp on any screen.
 QIcon toolIcon(ToolIcon kind);

@@ -26,6 +26,7 @@ public:
         std::deque<Answer> answers;
         std::deque<QString> openNames;
         std::deque<QString> saveNames;
+        std::deque<QString> midiNames;
         QStringList errors;
         QStringList proposedNames;
         int questions = 0;
@@ -39,6 +40,10 @@ public:
     QString saveFileName(QWidget*, const QString&, const QString& proposed) override {
         s_.proposedNames << proposed;
         return take(s_.saveNames, QString());
+    }
+    QString midiFileName(QWidget*, const QString&, const QString& proposed) override {
+        s_.proposedNames << proposed;
+        return take(s_.midiNames, QString());
     }
     void showError(QWidget*, const QString& text) override { s_.errors << text; }
 
@@ -269,6 +274,24 @@ TEST_F(MainWindowTest, PartMeasureAndTripletSelections) {
     w->mnuDivide->trigger();
     EXPECT_FALSE(w->tolDivide->isChecked());
     EXPECT_FALSE(w->session().state.tripletMode);
+}
+
+TEST_F(MainWindowTest, MidiExportWritesTheFileOrSaysItCannot) {
+    saveNote(path("tune.kn2"));
+    auto w = make({path("tune.kn2")});
+    script.midiNames = {path("tune.mid")};
+    ASSERT_TRUE(w->tolMidiOut->isEnabled());
+    w->tolMidiOut->click();
+    EXPECT_EQ(script.proposedNames.value(0), "tune.mid");
+    QFile mid(path("tune.mid"));
+    ASSERT_TRUE(mid.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(mid.read(4) == "MThd");
+    EXPECT_FALSE(w->session().state.modified);
+
+    script.midiNames = {path("missing/folder/tune.mid")};
+    w->mnuMidiOut->trigger();
+    ASSERT_EQ(script.errors.size(), 1);
+    EXPECT_TRUE(script.errors[0].contains(QStringLiteral("tune.mid を作成できません")));
 }
 
 } // namespace

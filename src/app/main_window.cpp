@@ -1,11 +1,13 @@
 #include "app/main_window.h"
 
+#include "app/app_paths.h"
 #include "app/program.h"
 #include "app/toolbar_icons.h"
 #include "app/wait_window.h"
 #include "midi/midi_file.h"
 #include "model/new_song.h"
 #include "model/song_file.h"
+#include "score/palette_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -64,8 +66,10 @@ QString executableFolder() {
     return QCoreApplication::applicationDirPath();
 }
 
-TfrmMain::TfrmMain(const QStringList& arguments, std::unique_ptr<Prompts> prompts, QWidget* parent)
-    : QMainWindow(parent), prompts_(prompts ? std::move(prompts) : std::make_unique<DialogPrompts>()) {
+TfrmMain::TfrmMain(const QStringList& arguments, std::unique_ptr<Prompts> prompts, const QString& iniPath,
+                   QWidget* parent)
+    : QMainWindow(parent), prompts_(prompts ? std::move(prompts) : std::make_unique<DialogPrompts>()),
+      iniPath_(iniPath.isEmpty() ? AppPaths::forRunningProgram().iniPath() : iniPath) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowIcon(toolIcon(ToolIcon::Play));
     QFont uiFont(QStringLiteral("MS UI Gothic"));
@@ -81,6 +85,8 @@ TfrmMain::TfrmMain(const QStringList& arguments, std::unique_ptr<Prompts> prompt
     buildSelectors(client);
     buildPages(client);
     setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT + menuBar()->sizeHint().height());
+    // The palette lives as long as the main window and shows while the staff page is on view.
+    palette_ = new TfrmPalette(session_, iniPath_, this);
     setAcceptDrops(true);
     formCreate(arguments);
 }
@@ -513,7 +519,24 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    formClose();
     event->accept();
+}
+
+void TfrmMain::formClose() {
+    palette_->savePosition();
+    palette_->hide();
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (pagMain->currentWidget() == tabScore)
+        palette_->show();
+}
+
+void TfrmMain::hideEvent(QHideEvent* event) {
+    QMainWindow::hideEvent(event);
+    palette_->hide();
 }
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
@@ -571,6 +594,8 @@ void TfrmMain::tabChanged(int index) {
     (void)index;
     // Each page redraws itself when it comes on view.
     QWidget* page = pagMain->currentWidget();
+    // The palette is on screen exactly while the staff page is the page on view.
+    palette_->setVisible(page == tabScore && isVisible());
     if (page == tabScore)
         drawStaff();
     else if (page == tabExp)

@@ -19,14 +19,17 @@ class QToolButton;
 
 namespace pokopen {
 
+class TfrmPalette;
+
 // The main window: owns the song session, the menu, the toolbar, the measure bar, the part
 // buttons and the six tab pages, and carries out the file commands.
 class TfrmMain : public QMainWindow {
     Q_OBJECT
 public:
-    // `arguments` are the command-line arguments after the program name.
+    // `arguments` are the command-line arguments after the program name; `iniPath` names the INI
+    // file (empty: where the running program keeps it).
     explicit TfrmMain(const QStringList& arguments = {}, std::unique_ptr<Prompts> prompts = nullptr,
-                      QWidget* parent = nullptr);
+                      const QString& iniPath = {}, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     SongSession& session() { return session_; }
@@ -58,8 +61,12 @@ public:
     // Every edit ends here: the song differs from its file.
     void markModified();
 
+    TfrmPalette* frmPalette() const { return palette_; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -80,9 +87,12 @@ private:
     bool loadSong(const QString& path);
     bool saveSong();
     void tabChanged(int index);
+    void formClose();
 
     SongSession session_;
     std::unique_ptr<Prompts> prompts_;
+    QString iniPath_;
+    TfrmPalette* palette_ = nullptr;
     int shownTab_ = 0;
 
 public:

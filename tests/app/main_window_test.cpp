@@ -2,12 +2,14 @@
 #include "model/new_song.h"
 #include "model/song_file.h"
 #include "model/store_check.h"
+#include "score/palette_window.h"
 #include "support/song_builders.h"
 
 #include <QAction>
 #include <QFile>
 #include <QLabel>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -61,7 +63,8 @@ private:
 class MainWindowTest : public ::testing::Test {
 protected:
     std::unique_ptr<TfrmMain> make(const QStringList& args = {}) {
-        return std::make_unique<TfrmMain>(args, std::make_unique<ScriptedPrompts>(script));
+        return std::make_unique<TfrmMain>(args, std::make_unique<ScriptedPrompts>(script),
+                                          path("pokopen.ini"));
     }
     QString path(const QString& name) const { return dir.filePath(name); }
     void saveNote(const QString& name, int part = 0) {
@@ -292,6 +295,22 @@ TEST_F(MainWindowTest, MidiExportWritesTheFileOrSaysItCannot) {
     w->mnuMidiOut->trigger();
     ASSERT_EQ(script.errors.size(), 1);
     EXPECT_TRUE(script.errors[0].contains(QStringLiteral("tune.mid を作成できません")));
+}
+
+TEST_F(MainWindowTest, PaletteShowsWithTheStaffPageAndKeepsItsPlace) {
+    auto w = make();
+    w->show();
+    EXPECT_TRUE(w->frmPalette()->isVisible());
+    w->pagMain->setCurrentWidget(w->tabExp);
+    EXPECT_FALSE(w->frmPalette()->isVisible());
+    w->pagMain->setCurrentWidget(w->tabScore);
+    EXPECT_TRUE(w->frmPalette()->isVisible());
+    w->frmPalette()->move(321, 123);
+    EXPECT_TRUE(w->close());
+    EXPECT_FALSE(w->frmPalette()->isVisible());
+    QSettings ini(path("pokopen.ini"), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("PALETTE/X").toInt(), 321);
+    EXPECT_EQ(ini.value("PALETTE/Y").toInt(), 123);
 }
 
 } // namespace

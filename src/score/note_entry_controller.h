@@ -13,7 +13,9 @@ namespace pokopen {
 //
 // Clicks are formed as the mouse delivers them: a left press on the image released over it is a
 // click (enter); the second press of a double click is a double click (delete) and the release
-// after it makes no second click. Both act at the remembered pointer position.
+// after it makes no second click. Both act at the remembered pointer position. So the second
+// press must reach imgScoreDblClick only (as QWidget::mouseDoubleClickEvent delivers it), not
+// imgScoreMouseDown as well. Any button's release ends a right-button audition.
 class NoteEntryController : public QObject {
     Q_OBJECT
 public:

@@ -1,0 +1,185 @@
+#include "score/note_entry.h"
+
+#include "model/pitch.h"
+#include "model/timeline.h"
+
+#include <optional>
+
+namespace pokopen {
+
+namespace {
+
+// First drum index shown in drum row 0 of the high, middle and low views.
+constexpr std::array<int, 3> FIRST_DRUM_OF_VIEW = {0, 16, 31};
+
+int firstDrum(int scoreView) {
+    return FIRST_DRUM_OF_VIEW[static_cast<std::size_t>(scoreView)];
+}
+
+// Ticks of the current measure; updates meterInForce as the staff does.
+std::int32_t currentMeasureTicks(SongSession& s) {
+    meterAt(s.song.store, s.state.currentMeasure, s.state.meterInForce);
+    return ticksPerMeasure(s.state.meterInForce);
+}
+
+// x relative to the first column lies on a column of the measure.
+bool insideMeasure(std::int32_t relX, std::int32_t ticks) {
+    return relX >= 0 && relX / 3 < ticks;
+}
+
+bool insideImageRows(std::int32_t y) {
+    return y >= 0 && y < NOTE_ENTRY_IMAGE_HEIGHT;
+}
+
+// Start tick of the column under relX, absolute.
+std::int32_t columnStart(const SongSession& s, std::int32_t relX) {
+    const std::int32_t measureStart = measureToTick(s.song.store, s.state.currentMeasure);
+    return s.state.tripletMode ? measureStart + 4 * (relX / 12) : measureStart + 3 * (relX / 9);
+}
+
+// Pitch of image row y of the current part: stored value, written step and written key.
+struct PointedPitch {
+    std::uint8_t value = 0;
+    int writtenStep = 0;
+    int writtenKeyByte = 0;
+};
+
+PointedPitch pointedPitch(SongSession& s, std::int32_t y) {
+    PointedPitch p;
+    if (s.state.currentPart == PERCUSSION_PART) {
+        p.value = static_cast<std::uint8_t>(firstDrum(s.state.scoreView) + y / 18);
+        return p;
+    }
+    keyAt(s.song.store, s.state.currentMeasure, s.state.keyInForce);
+    const WrittenKey wk = writtenKey(s.state.keyInForce,
+                                     s.song.partTransposition[static_cast<std::size_t>(s.state.currentPart)]);
+    s.state.keyInForce = static_cast<std::uint8_t>(wk.key);
+    p.writtenStep = y / 9 + 7 * s.state.scoreView;
+    p.writtenKeyByte = wk.key;
+    p.value = valueOfStep(p.writtenStep + wk.shift);
+    return p;
+}
+
+} // namespace
+
+void rememberScorePointer(EditState& state, int x, int y) {
+    state.scoreMouseX = x - NOTE_ENTRY_FIRST_COLUMN_X;
+    state.scoreMouseY = y;
+}
+
+bool noteOverlaps(const EventRow& row, std::int32_t start, std::int32_t end, std::uint8_t value) {
+    bool sounding = false;
+    for (std::int32_t i = 0; i < row.count(); ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        const std::int32_t pos = row.pos[k];
+        if (sounding && start < pos)
+            return true;
+        if (pos >= end)
+            return false;
+        if (row.value[k] != value)
+            continue;
+        if (row.kind[k] == KIND_NOTE_ON)
+            sounding = true;
+        else if (row.kind[k] == KIND_NOTE_OFF)
+            sounding = false;
+    }
+    return false;
+}
+
+void insertNote(EventRow& row, const EntryTarget& note) {
+    std::int32_t i = 0;
+    while (i < row.count() && row.pos[static_cast<std::size_t>(i)] <= note.start)
+        ++i;
+    row.insertAt(i, {note.start, KIND_NOTE_ON, note.value, note.extra});
+    std::int32_t j = i;
+    while (j < row.count() && row.pos[static_cast<std::size_t>(j)] < note.end)
+        ++j;
+    row.insertAt(j, {note.end, KIND_NOTE_OFF, note.value, 0});
+}
+
+bool enterNoteAtPointer(SongSession& s) {
+    const std::int32_t ticks = currentMeasureTicks(s);
+    const std::int32_t relX = s.state.scoreMouseX;
+    const std::int32_t y = s.state.scoreMouseY;
+    if (!insideMeasure(relX, ticks) || !insideImageRows(y))
+        return false;
+    const std::int32_t length = s.state.tripletMode ? s.palette.noteLength / 3 : s.palette.noteLength;
+    // A note of no length would put its note-off before its note-on.
+    if (length <= 0)
+        return false;
+    EntryTarget note;
+    note.start = columnStart(s, relX);
+    note.end = note.start + length;
+    if (note.end > songEndTick(s.song.store))
+        return false;
+    const PointedPitch p = pointedPitch(s, y);
+    note.value = p.value;
+    EventRow& row = s.song.row(s.state.currentPart);
+    if (noteOverlaps(row, note.start, note.end, note.value))
+        return false;
+    if (s.state.currentPart != PERCUSSION_PART && s.palette.accidentalSet)
+        note.extra =
+            static_cast<std::int8_t>(s.palette.accidental - keyAlteration(p.writtenKeyByte, p.writtenStep));
+    insertNote(row, note);
+    return true;
+}
+
+bool deleteNoteAtPointer(SongSession& s) {
+    const std::int32_t ticks = currentMeasureTicks(s);
+    const std::int32_t relX = s.state.scoreMouseX;
+    const std::int32_t y = s.state.scoreMouseY;
+    if (!insideMeasure(relX, ticks) || !insideImageRows(y))
+        return false;
+    const std::int32_t t = columnStart(s, relX);
+    const std::uint8_t value = pointedPitch(s, y).value;
+    EventRow& row = s.song.row(s.state.currentPart);
+
+    bool sounding = false;
+    std::int32_t lastOn = -1;
+    std::int32_t i = 0;
+    for (; i < row.count() && row.pos[static_cast<std::size_t>(i)] <= t; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        if (row.value[k] != value)
+            continue;
+        if (row.kind[k] == KIND_NOTE_ON) {
+            sounding = true;
+            lastOn = i;
+        } else if (row.kind[k] == KIND_NOTE_OFF) {
+            sounding = false;
+        }
+    }
+    if (!sounding)
+        return false;
+    std::int32_t off = lastOn + 1;
+    while (off < row.count() && !(row.kind[static_cast<std::size_t>(off)] == KIND_NOTE_OFF &&
+                                  row.value[static_cast<std::size_t>(off)] == value))
+        ++off;
+    // A note-on that nothing ends (only a damaged row holds one) goes alone.
+    const bool offFound = off < row.count();
+    row.removeAt(lastOn);
+    if (offFound)
+        row.removeAt(off - 1);
+    return true;
+}
+
+std::vector<MidiShortMessage> auditionAt(SongSession& s, int x, int y) {
+    const std::int32_t ticks = currentMeasureTicks(s);
+    if (!insideMeasure(x - NOTE_ENTRY_FIRST_COLUMN_X, ticks) || !insideImageRows(y))
+        return {};
+    const int part = s.state.currentPart;
+    int key = 0;
+    if (part == PERCUSSION_PART) {
+        key = percussionKey(firstDrum(s.state.scoreView) + y / 18);
+    } else {
+        const PointedPitch p = pointedPitch(s, y);
+        const int alteration =
+            s.palette.accidentalSet ? s.palette.accidental : keyAlteration(p.writtenKeyByte, p.writtenStep);
+        const int transposition = s.song.partTransposition[static_cast<std::size_t>(part)];
+        key = alteration + naturalKey(p.writtenStep) +
+              TRANSPOSE_SEMITONES[static_cast<std::size_t>(transposition)];
+    }
+    const auto messages = testNoteMessages(part, s.song.partInstrument[static_cast<std::size_t>(part)], key);
+    return {messages.begin(), messages.end()};
+}
+
+} // namespace pokopen

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "app/song_session.h"
+#include "parts/test_note.h"
+
+#include <cstdint>
+#include <vector>
+
+// Entering, deleting and auditioning notes with the mouse on the staff image. The functions work
+// on the current part and measure of the session and on the pointer position remembered in
+// `scoreMouseX` / `scoreMouseY`; the window only forwards its mouse events and redraws.
+namespace pokopen {
+
+// Geometry of the staff image that entry relies on.
+inline constexpr int NOTE_ENTRY_FIRST_COLUMN_X = 82; // x of tick 0 of the measure
+inline constexpr int NOTE_ENTRY_IMAGE_WIDTH = 514;
+inline constexpr int NOTE_ENTRY_IMAGE_HEIGHT = 288;
+
+// imgScoreMouseMove: remembers the pointer (x relative to the first tick column).
+void rememberScorePointer(EditState& state, int x, int y);
+
+// The note a click at the remembered pointer stands for, before the overlap test.
+struct EntryTarget {
+    std::int32_t start = 0; // absolute ticks
+    std::int32_t end = 0;
+    std::uint8_t value = 0; // stored value: concert step (or drum index for part 10)
+    std::int8_t extra = 0;  // accidental relative to the key signature
+};
+
+// True when a note of `value` overlaps [start, end) in the row. Notes that only touch do not.
+bool noteOverlaps(const EventRow& row, std::int32_t start, std::int32_t end, std::uint8_t value);
+
+// Inserts a note: the note-on after every event at its start, the note-off before every event
+// at its end. The caller has checked the overlap.
+void insertNote(EventRow& row, const EntryTarget& note);
+
+// imgScoreClick: enters a note of the palette's length at the remembered pointer. False (and
+// nothing changed) left of the first column, past the measure's end, when a note of the same
+// value overlaps, or when the note would end after the last measure.
+bool enterNoteAtPointer(SongSession& session);
+
+// imgScoreDblClick: deletes the note of the pointed value that sounds at the pointed column
+// (note-on <= tick < note-off). False when none does.
+bool deleteNoteAtPointer(SongSession& session);
+
+// imgScoreMouseDown with the right button at image point (x, y): the messages that sound the
+// pointed pitch on the current part's channel. Empty when the point lies outside the measure,
+// in which case the device is not opened.
+std::vector<MidiShortMessage> auditionAt(SongSession& session, int x, int y);
+
+} // namespace pokopen

@@ -1,0 +1,314 @@
+#include "app/about_dialog.h"
+#include "app/fm_mode.h"
+#include "app/help.h"
+#include "app/settings_dialog.h"
+#include "model/new_song.h"
+#include "model/store_check.h"
+#include "model/text_codec.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+namespace pokopen {
+namespace {
+
+// Records what the dialogs would show and answers questions from a script.
+class RecordingMessages : public DialogMessages {
+public:
+    struct Shown {
+        QString kind; // "beep", "ask" or "warn"
+        QString caption;
+        QString text;
+    };
+    void beep() override { shown.push_back({QStringLiteral("beep"), {}, {}}); }
+    Answer askWarning(QWidget*, const QString& caption, const QString& text) override {
+        shown.push_back({QStringLiteral("ask"), caption, text});
+        if (answers.empty())
+            return Answer::Cancel;
+        const Answer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    void showWarning(QWidget*, const QString& caption, const QString& text) override {
+        shown.push_back({QStringLiteral("warn"), caption, text});
+    }
+    std::deque<Answer> answers;
+    std::vector<Shown> shown;
+};
+
+class SongSettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override { session.song = makeNewSong(); }
+    std::unique_ptr<TfrmSet> open() {
+        auto dialog = std::make_unique<TfrmSet>(session, nullptr, &messages);
+        dialog->show();
+        return dialog;
+    }
+    // As typing or pasting does (QTest types ASCII keys only).
+    static void retype(QLineEdit* edit, const QString& text) {
+        edit->clear();
+        edit->insert(text);
+    }
+
+    SongSession session;
+    RecordingMessages messages;
+};
+
+TEST_F(SongSettingsTest, ShowsTheStoredTextsDecoded) {
+    session.song.songTitle = "\x82\xab\x82\xe7\x82\xab\x82\xe7\x90\xaf"; // きらきら星 in Shift-JIS
+    auto d = open();
+    EXPECT_EQ(d->windowTitle(), QStringLiteral("曲の設定"));
+    EXPECT_EQ(d->edtTitle->text(), QStringLiteral("きらきら星"));
+    EXPECT_EQ(d->edtCopy->text(), QStringLiteral("Copyright by ?"));
+    EXPECT_EQ(d->edtTitle->objectName(), QStringLiteral("edtTitle"));
+    EXPECT_EQ(d->edtCopy->objectName(), QStringLiteral("edtCopy"));
+    EXPECT_TRUE(d->btnOk->isDefault());
+}
+
+TEST_F(SongSettingsTest, ChangingOnlyTheCopyrightChangesTheSong) {
+    const Song before = session.song;
+    auto d = open();
+    retype(d->edtCopy, QStringLiteral("(C) 2026 ぽこ"));
+    QTest::mouseClick(d->btnOk, Qt::LeftButton);
+
+    EXPECT_EQ(d->result(), QDialog::Accepted);
+    EXPECT_TRUE(d->songChanged());
+    EXPECT_EQ(session.song.songTitle, before.songTitle);
+    EXPECT_EQ(session.song.songCopyright, "(C) 2026 \x82\xdb\x82\xb1");
+    EXPECT_EQ(session.song.store, before.store);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(checkStore(session.song).empty());
+}
+
+TEST_F(SongSettingsTest, OkWithoutAChangeLeavesTheSongAlone) {
+    const Song before = session.song;
+    auto d = open();
+    // Edited and put back as it was: still no change.
+    retype(d->edtTitle, QStringLiteral("別の曲"));
+    retype(d->edtTitle, QStringLiteral("無題"));
+    QTest::mouseClick(d->btnOk, Qt::LeftButton);
+    EXPECT_EQ(d->result(), QDialog::Accepted);
+    EXPECT_FALSE(d->songChanged());
+    EXPECT_EQ(session.song, before);
+}
+
+TEST_F(SongSettingsTest, CancelDiscardsTheEdits) {
+    const Song before = session.song;
+    auto d = open();
+    retype(d->edtTitle, QStringLiteral("新しい曲"));
+    QTest::mouseClick(d->btnCancel, Qt::LeftButton);
+    EXPECT_EQ(d->result(), QDialog::Rejected);
+    EXPECT_FALSE(d->songChanged());
+    EXPECT_EQ(session.song, before);
+}
+
+TEST_F(SongSettingsTest, NoMoreThanFortyCharactersCanBeTyped) {
+    auto d = open();
+    for (QLineEdit* edit : {d->edtTitle, d->edtCopy}) {
+        edit->clear();
+        QTest::keyClicks(edit, QString(41, QLatin1Char('a')));
+        EXPECT_EQ(edit->text(), QString(40, QLatin1Char('a'))) << edit->objectName().toStdString();
+        retype(edit, QString(41, QChar(0x3042))); // あ, pasted
+        EXPECT_EQ(edit->text().size(), 40);
+    }
+    QTest::mouseClick(d->btnOk, Qt::LeftButton);
+    EXPECT_EQ(session.song.songCopyright.size(), 80u); // 40 two-byte characters
+}
+
+TEST_F(SongSettingsTest, ALongerStoredTextIsShownWholeAndKept) {
+    session.song.songTitle = std::string(50, 'x');
+    auto d = open();
+    EXPECT_EQ(d->edtTitle->text().size(), 50);
+    QTest::keyClick(d->edtTitle, Qt::Key_End);
+    QTest::keyClicks(d->edtTitle, QStringLiteral("y"));
+    EXPECT_EQ(d->edtTitle->text().size(), 50);
+    d->edtTitle->setText(QString(50, QLatin1Char('x')));
+    QTest::mouseClick(d->btnOk, Qt::LeftButton);
+    EXPECT_FALSE(d->songChanged());
+    EXPECT_EQ(session.song.songTitle, std::string(50, 'x'));
+}
+
+TEST_F(SongSettingsTest, TextsWithoutShiftJisFormAreRefused) {
+    struct Case {
+        const char* field;
+        QString text;
+        QString character;
+        QString fieldName;
+    };
+    const Case cases[] = {
+        {"edtTitle", QStringLiteral("Price €5"), QStringLiteral("€"), QStringLiteral("曲名")},
+        {"edtCopy", QStringLiteral("ok 😀"), QStringLiteral("😀"), QStringLiteral("著作権表示")},
+        {"edtTitle", QStringLiteral("한국"), QStringLiteral("한"), QStringLiteral("曲名")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        const Song before = session.song;
+        messages.shown.clear();
+        auto d = open();
+        auto* edit = d->findChild<QLineEdit*>(QString::fromLatin1(c.field));
+        ASSERT_NE(edit, nullptr);
+        edit->setText(c.text);
+        QTest::mouseClick(d->btnOk, Qt::LeftButton);
+
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].kind, QStringLiteral("warn"));
+        EXPECT_EQ(messages.shown[0].caption, QStringLiteral("曲の設定"));
+        EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("Shift-JIS")));
+        EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("「%1」").arg(c.character)));
+        EXPECT_TRUE(messages.shown[0].text.startsWith(c.fieldName));
+        EXPECT_TRUE(d->isVisible()); // still open for a correction
+        EXPECT_FALSE(d->songChanged());
+        EXPECT_EQ(session.song, before);
+
+        // Corrected, the same dialog stores it.
+        edit->setText(QStringLiteral("直した"));
+        QTest::mouseClick(d->btnOk, Qt::LeftButton);
+        EXPECT_EQ(d->result(), QDialog::Accepted);
+        EXPECT_TRUE(d->songChanged());
+        EXPECT_EQ(decodeSongText(c.fieldName == QStringLiteral("曲名") ? session.song.songTitle
+                                                                       : session.song.songCopyright),
+                  QStringLiteral("直した"));
+        session.song = makeNewSong();
+    }
+}
+
+TEST_F(SongSettingsTest, UndecodableStoredBytesSurviveAnEditOfTheOtherText) {
+    session.song.songTitle = "A\x81"; // a lone lead byte: no Shift-JIS character
+    auto d = open();
+    retype(d->edtCopy, QStringLiteral("me"));
+    QTest::mouseClick(d->btnOk, Qt::LeftButton);
+    EXPECT_TRUE(d->songChanged());
+    EXPECT_EQ(session.song.songTitle, "A\x81");
+    EXPECT_EQ(session.song.songCopyright, "me");
+}
+
+TEST_F(SongSettingsTest, LineBreaksCannotBreakTheSongFile) {
+    auto d = open();
+    d->edtTitle->setText(QStringLiteral("one\ntwo\r\tthree"));
+    QTest::mouseClick(d->btnOk, Qt::LeftButton);
+    EXPECT_EQ(session.song.songTitle.find_first_of("\r\n\t"), std::string::npos);
+    EXPECT_EQ(session.song.songTitle.substr(0, 3), "one");
+}
+
+TEST_F(SongSettingsTest, TheCommandRunsTheDialogModally) {
+    QTimer::singleShot(0, [] {
+        auto* d = qobject_cast<TfrmSet*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        d->edtTitle->setText(QStringLiteral("Song"));
+        QTest::mouseClick(d->btnOk, Qt::LeftButton);
+    });
+    EXPECT_TRUE(editSongSettings(session, nullptr, &messages));
+    EXPECT_EQ(session.song.songTitle, "Song");
+
+    QTimer::singleShot(0, [] {
+        auto* d = qobject_cast<TfrmSet*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        QTest::mouseClick(d->btnOk, Qt::LeftButton);
+    });
+    EXPECT_FALSE(editSongSettings(session, nullptr, &messages));
+}
+
+TEST(FmModeQuestion, BeepsThenAsksTheWarning) {
+    using Answer = DialogMessages::Answer;
+    const std::pair<Answer, bool> cases[] = {
+        {Answer::Yes, true}, {Answer::No, false}, {Answer::Cancel, false}};
+    for (const auto& [answer, switchOn] : cases) {
+        RecordingMessages messages;
+        messages.answers.push_back(answer);
+        EXPECT_EQ(askFmModeOn(nullptr, messages), switchOn);
+        ASSERT_EQ(messages.shown.size(), 2u);
+        EXPECT_EQ(messages.shown[0].kind, QStringLiteral("beep"));
+        EXPECT_EQ(messages.shown[1].kind, QStringLiteral("ask"));
+        EXPECT_EQ(messages.shown[1].caption, QStringLiteral("警告"));
+        EXPECT_EQ(messages.shown[1].text,
+                  QStringLiteral("FM音源モードにすると、\nFM音源でも強弱が有効になりますが、\n"
+                                 "その代わりパートの音量の設定は無効になります。\n"
+                                 "FM音源モードをONにしますか？"));
+    }
+}
+
+class HelpTest : public ::testing::Test {
+protected:
+    UrlOpener recorder(bool succeeds = true) {
+        return [this, succeeds](const QUrl& url) {
+            opened.push_back(url);
+            return succeeds;
+        };
+    }
+    QString writeManual() {
+        QFile f(dir.filePath(QStringLiteral("index.html")));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("<html></html>");
+        return f.fileName();
+    }
+    QTemporaryDir dir;
+    RecordingMessages messages;
+    std::vector<QUrl> opened;
+};
+
+TEST_F(HelpTest, OpensThePresentManualInTheBrowser) {
+    const QString page = writeManual();
+    for (const QString& given : {page, dir.path()}) {
+        opened.clear();
+        EXPECT_TRUE(openHelp(given, nullptr, messages, recorder()));
+        ASSERT_EQ(opened.size(), 1u);
+        EXPECT_EQ(opened[0], QUrl::fromLocalFile(page));
+    }
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(HelpTest, AMissingManualIsToldWithItsPath) {
+    const QString missing = dir.filePath(QStringLiteral("manual/index.html"));
+    EXPECT_FALSE(openHelp(missing, nullptr, messages, recorder()));
+    EXPECT_TRUE(opened.empty());
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].kind, QStringLiteral("warn"));
+    EXPECT_TRUE(messages.shown[0].text.contains(QDir::toNativeSeparators(missing)));
+    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("見つかりません")));
+
+    // A folder without the index page is missing too.
+    messages.shown.clear();
+    EXPECT_FALSE(openHelp(dir.path(), nullptr, messages, recorder()));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("index.html")));
+}
+
+TEST_F(HelpTest, ABrowserThatCannotStartIsTold) {
+    const QString page = writeManual();
+    EXPECT_FALSE(openHelp(page, nullptr, messages, recorder(false)));
+    EXPECT_EQ(opened.size(), 1u);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.contains(QDir::toNativeSeparators(page)));
+}
+
+TEST(AboutBox, ShowsIconNameVersionAndCopyright) {
+    TfrmAbout about;
+    about.show();
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("バージョン情報"));
+    EXPECT_EQ(about.lblName->text(), QStringLiteral("ぽこぺんシーケンサ"));
+    EXPECT_EQ(about.lblVersion->text(), QString::fromUtf8("バージョン " POKOPEN_EXPECTED_VERSION));
+    EXPECT_EQ(about.lblCopyright->text(), QStringLiteral("Copyright (C) 2026 Pokopen Sequencer developers"));
+    EXPECT_FALSE(about.lblTerms->text().isEmpty());
+    ASSERT_FALSE(about.imgIcon->pixmap().isNull());
+    // The icon is the program's picture, not an empty square: its paper and its red note.
+    const QImage icon = about.imgIcon->pixmap().toImage();
+    EXPECT_EQ(icon.size(), QSize(64, 64));
+    EXPECT_GT(qRed(icon.pixel(35, 30)), 150);
+    EXPECT_LT(qGreen(icon.pixel(35, 30)), 100);
+    QTest::mouseClick(about.btnOk, Qt::LeftButton);
+    EXPECT_EQ(about.result(), QDialog::Accepted);
+    EXPECT_FALSE(about.isVisible());
+}
+
+} // namespace
+} // namespace pokopen

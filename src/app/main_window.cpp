@@ -1,7 +1,11 @@
 #include "app/main_window.h"
 
+#include "app/about_dialog.h"
 #include "app/app_paths.h"
+#include "app/fm_mode.h"
+#include "app/help.h"
 #include "app/program.h"
+#include "app/settings_dialog.h"
 #include "app/toolbar_icons.h"
 #include "app/wait_window.h"
 #include "midi/midi_file.h"
@@ -121,9 +125,9 @@ void TfrmMain::buildMenu() {
     add(file, mnuMidiOut, "mnuMidiOut", QStringLiteral("MIDIファイル出力(&M)..."),
         QKeySequence(Qt::CTRL | Qt::Key_M), &TfrmMain::mnuMidiOutClick);
     file->addSeparator();
-    add(file, mnuSet, "mnuSet", QStringLiteral("曲の設定(&T)..."), {}, nullptr);
+    add(file, mnuSet, "mnuSet", QStringLiteral("曲の設定(&T)..."), {}, &TfrmMain::mnuSetClick);
     add(file, mnuAllPart, "mnuAllPart", QStringLiteral("パートの一括設定(&P)..."), {}, nullptr);
-    add(file, mnuFM, "mnuFM", QStringLiteral("FM音源モード(&F)"), {}, nullptr);
+    add(file, mnuFM, "mnuFM", QStringLiteral("FM音源モード(&F)"), {}, &TfrmMain::mnuFMClick);
     mnuFM->setCheckable(true);
     file->addSeparator();
     add(file, mnuExit, "mnuExit", QStringLiteral("ぽこぺんシーケンサの終了(&X)"), {},
@@ -150,9 +154,10 @@ void TfrmMain::buildMenu() {
 
     QMenu* help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
     help->setObjectName(QStringLiteral("mnuHelp"));
-    add(help, mnuHelpCont, "mnuHelpCont", QStringLiteral("ヘルプの目次(&C)"), {}, nullptr);
+    add(help, mnuHelpCont, "mnuHelpCont", QStringLiteral("ヘルプの目次(&C)"), {},
+        &TfrmMain::mnuHelpContClick);
     help->addSeparator();
-    add(help, mnuAbout, "mnuAbout", QStringLiteral("バージョン情報(&A)"), {}, nullptr);
+    add(help, mnuAbout, "mnuAbout", QStringLiteral("バージョン情報(&A)"), {}, &TfrmMain::mnuAboutClick);
 }
 
 void TfrmMain::buildToolbar(QWidget* client) {
@@ -496,6 +501,32 @@ void TfrmMain::mnuSaveAsClick() {
 
 void TfrmMain::mnuExitClick() {
     close();
+}
+
+void TfrmMain::mnuSetClick() {
+    if (editSongSettings(session_, this, prompts_.get()))
+        markModified();
+}
+
+void TfrmMain::mnuFMClick() {
+    // Off at once; on only after the warning is answered Yes. Not an edit of the song.
+    EditState& st = session_.state;
+    const bool on = !st.fmMode && askFmModeOn(this, *prompts_);
+    st.fmMode = on;
+    mnuFM->setChecked(on);
+    tolFM->setChecked(on);
+}
+
+void TfrmMain::mnuHelpContClick() {
+    const AppPaths paths = AppPaths::forRunningProgram();
+    QString manual = paths.manualPath();
+    if (manual.isEmpty())
+        manual = paths.manualCandidates().value(0);
+    openHelp(manual, this, *prompts_);
+}
+
+void TfrmMain::mnuAboutClick() {
+    showAbout(this);
 }
 
 void TfrmMain::mnuMidiOutClick() {

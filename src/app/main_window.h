@@ -41,6 +41,10 @@ public:
     void mnuSaveAsClick();
     void mnuExitClick();
     void mnuMidiOutClick();
+    void mnuSetClick();
+    void mnuFMClick();
+    void mnuHelpContClick();
+    void mnuAboutClick();
     // Opens the first dropped song file, as a drop on the window does.
     void openDroppedFiles(const QStringList& names);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/dialog_messages.h"
+
 #include <QString>
 
 class QWidget;
@@ -7,12 +9,10 @@ class QWidget;
 namespace pokopen {
 
 // The questions, file dialogs and error boxes of the main window's commands, behind one small
-// interface so that tests answer them without a modal window.
-class Prompts {
+// interface so that tests answer them without a modal window. The message boxes of the small
+// dialogs (DialogMessages) come with it.
+class Prompts : public DialogMessages {
 public:
-    enum class Answer { Yes, No, Cancel };
-
-    virtual ~Prompts() = default;
     // Beeps, then asks whether to save the changed song.
     virtual Answer askSaveChanges(QWidget* parent) = 0;
     // An empty string when the dialog is cancelled.
@@ -25,11 +25,21 @@ public:
 // The real dialogs and message boxes.
 class DialogPrompts : public Prompts {
 public:
+    void beep() override { boxes_.beep(); }
+    Answer askWarning(QWidget* parent, const QString& caption, const QString& text) override {
+        return boxes_.askWarning(parent, caption, text);
+    }
+    void showWarning(QWidget* parent, const QString& caption, const QString& text) override {
+        boxes_.showWarning(parent, caption, text);
+    }
     Answer askSaveChanges(QWidget* parent) override;
     QString openFileName(QWidget* parent, const QString& folder) override;
     QString saveFileName(QWidget* parent, const QString& folder, const QString& proposedName) override;
     QString midiFileName(QWidget* parent, const QString& folder, const QString& proposedName) override;
     void showError(QWidget* parent, const QString& text) override;
+
+private:
+    BoxDialogMessages boxes_;
 };
 
 } // namespace pokopen

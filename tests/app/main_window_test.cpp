@@ -32,6 +32,9 @@ public:
         QStringList errors;
         QStringList proposedNames;
         int questions = 0;
+        std::deque<Answer> warningAnswers;
+        QStringList warnings;
+        int beeps = 0;
     };
     explicit ScriptedPrompts(Script& script) : s_(script) {}
     Answer askSaveChanges(QWidget*) override {
@@ -48,6 +51,14 @@ public:
         return take(s_.midiNames, QString());
     }
     void showError(QWidget*, const QString& text) override { s_.errors << text; }
+    void beep() override { ++s_.beeps; }
+    Answer askWarning(QWidget*, const QString& caption, const QString& text) override {
+        s_.warnings << caption + "|" + text;
+        return take(s_.warningAnswers, Answer::Cancel);
+    }
+    void showWarning(QWidget*, const QString& caption, const QString& text) override {
+        s_.warnings << caption + "|" + text;
+    }
 
 private:
     template <typename T> static T take(std::deque<T>& q, T otherwise) {
@@ -295,6 +306,44 @@ TEST_F(MainWindowTest, MidiExportWritesTheFileOrSaysItCannot) {
     w->mnuMidiOut->trigger();
     ASSERT_EQ(script.errors.size(), 1);
     EXPECT_TRUE(script.errors[0].contains(QStringLiteral("tune.mid を作成できません")));
+}
+
+TEST_F(MainWindowTest, FmModeAsksOnlyToSwitchOnAndSurvivesNewAndOpen) {
+    saveNote(path("fm.kn2"));
+    auto w = make();
+    script.warningAnswers = {Prompts::Answer::No};
+    w->tolFM->click();
+    EXPECT_EQ(script.beeps, 1);
+    ASSERT_EQ(script.warnings.size(), 1);
+    EXPECT_TRUE(script.warnings[0].startsWith(QStringLiteral("警告|FM音源モードにすると、")));
+    EXPECT_FALSE(w->session().state.fmMode);
+    EXPECT_FALSE(w->tolFM->isChecked());
+    EXPECT_FALSE(w->mnuFM->isChecked());
+
+    script.warningAnswers = {Prompts::Answer::Yes};
+    w->mnuFM->trigger();
+    EXPECT_TRUE(w->session().state.fmMode);
+    EXPECT_TRUE(w->tolFM->isChecked());
+    EXPECT_TRUE(w->mnuFM->isChecked());
+    EXPECT_FALSE(w->session().state.modified);
+
+    w->mnuNew->trigger();
+    script.openNames = {path("fm.kn2")};
+    w->mnuOpen->trigger();
+    EXPECT_EQ(w->windowTitle(), caption("fm"));
+    EXPECT_TRUE(w->session().state.fmMode);
+
+    w->tolFM->click(); // off at once, no question
+    EXPECT_FALSE(w->session().state.fmMode);
+    EXPECT_FALSE(w->tolFM->isChecked());
+    EXPECT_EQ(script.warnings.size(), 2);
+}
+
+TEST_F(MainWindowTest, HelpWithoutTheManualSaysWhereItShouldBe) {
+    auto w = make();
+    w->tolHelp->click();
+    ASSERT_EQ(script.warnings.size(), 1);
+    EXPECT_TRUE(script.warnings[0].contains("index.html")) << script.warnings[0].toStdString();
 }
 
 TEST_F(MainWindowTest, PaletteShowsWithTheStaffPageAndKeepsItsPlace) {

@@ -1,12 +1,12 @@
 #include "curves/curve_page.h"
 
 #include "curves/curve_graph.h"
+#include "curves/curve_painter.h"
 #include "curves/ui_widgets.h"
 
 #include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
-#include <QPainter>
 
 #include <array>
 #include <vector>
@@ -27,11 +27,11 @@ struct PageLook {
 PageLook lookOf(CurveKind curve) {
     switch (curve) {
     case CurveKind::Dynamics:
-        return {"tabExp", "imgExp", "rgrExp", "chkExpAll", "lblExpVal", QColor(128, 0, 0)};
+        return {"tabExp", "imgExp", "rgrExp", "chkExpAll", "lblExpVal", curveBackground(curve)};
     case CurveKind::Tempo:
-        return {"tabTempo", "imgTempo", "rgrTempo", nullptr, "lblTempoVal", QColor(0, 128, 0)};
+        return {"tabTempo", "imgTempo", "rgrTempo", nullptr, "lblTempoVal", curveBackground(curve)};
     case CurveKind::Pan:
-        return {"tabPan", "imgPan", "rgrPan", "chkPanAll", "lblPanVal", QColor(0, 0, 128)};
+        return {"tabPan", "imgPan", "rgrPan", "chkPanAll", "lblPanVal", curveBackground(curve)};
     }
     return {};
 }
@@ -52,22 +52,6 @@ std::vector<ScaleLabel> scaleOf(CurveKind curve) {
         return {{"右(63)", 0}, {"中央(0)", 126}, {"左(-64)", 254}};
     }
     return {};
-}
-
-QColor beatColour(BeatLineColour c) {
-    switch (c) {
-    case BeatLineColour::Beat:
-        return Qt::white;
-    case BeatLineColour::HalfBeat:
-        return QColor(255, 0, 0);
-    case BeatLineColour::Step:
-        return QColor(0, 0, 255);
-    }
-    return Qt::white;
-}
-
-QRect gdiRect(const GraphRect& r) {
-    return QRect(r.x1, r.y1, r.x2 - r.x1, r.y2 - r.y1);
 }
 
 constexpr int PANEL_X = 132;
@@ -169,30 +153,9 @@ void CurvePage::tabShow() {
 void CurvePage::drawGraph() {
     if (!isVisible())
         return;
-    const CurveGraph g = buildCurveGraph(curve_, session_.song.store, session_.state.currentPart,
-                                         session_.state.currentMeasure);
-    QImage& img = image_->image();
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.fillRect(img.rect(), lookOf(curve_).background);
-    for (const GraphRect& r : g.points) {
-        p.fillRect(gdiRect(r), QColor(255, 255, 0));
-        p.setPen(QPen(Qt::black, 0));
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(QRect(r.x1, r.y1, r.x2 - r.x1 - 1, r.y2 - r.y1 - 1));
-    }
-    for (const GraphRect& r : g.held)
-        p.fillRect(gdiRect(r), QColor(128, 128, 128));
-    // Lines leave out their last pixel, as the graph's geometry is given.
-    for (const BeatLine& line : g.lines) {
-        p.setPen(QPen(beatColour(line.colour), 0));
-        p.drawLine(line.x, 0, line.x, g.height - 1);
-    }
-    p.setPen(QPen(Qt::white, 0));
-    if (g.width > 0)
-        for (int y : curveReferenceLines(curve_))
-            p.drawLine(0, y, g.width - 1, y);
-    p.end();
+    paintCurveGraph(image_->image(), curve_,
+                    buildCurveGraph(curve_, session_.song.store, session_.state.currentPart,
+                                    session_.state.currentMeasure));
     image_->update();
 }
 

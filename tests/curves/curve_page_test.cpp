@@ -94,3 +94,41 @@ TEST_F(DynamicsPageTest, OtherButtonsOutsidePointsAndHiddenPageDoNothing) {
 
 } // namespace
 } // namespace pokopen
+
+namespace pokopen {
+namespace {
+
+TEST(CurvePagesTest, TempoAndPanInstancesDifferOnlyByTheirTable) {
+    SongSession session;
+    newSong(session.song);
+    TempoPage tempo(session);
+    PanPage pan(session);
+    EXPECT_EQ(tempo.findChild<QWidget*>("chkTempoAll"), nullptr);
+    EXPECT_NE(pan.findChild<QWidget*>("chkPanAll"), nullptr);
+    tempo.show();
+    pan.show();
+    tempo.tabTempoShow();
+    pan.tabPanShow();
+
+    const QImage& t = tempo.findChild<ImageControl*>("imgTempo")->image();
+    ASSERT_EQ(t.size(), QSize(432, 210));
+    EXPECT_EQ(t.pixel(4, 150) & 0xFFFFFF, 0xFFFF00u);   // 120 bpm at tick 0: box from y = 119
+    EXPECT_EQ(t.pixel(4, 118) & 0xFFFFFF, 0x008000u);   // green above it
+    EXPECT_EQ(t.pixel(200, 209) & 0xFFFFFF, 0xFFFFFFu); // reference line of 30
+    EXPECT_EQ(t.pixel(200, 29) & 0xFFFFFF, 0xFFFFFFu);  // reference line of 210
+    EXPECT_EQ(t.pixel(200, 150) & 0xFFFFFF, 0x808080u); // 120 held across the measure
+
+    const QImage& p = pan.findChild<ImageControl*>("imgPan")->image();
+    EXPECT_EQ(p.pixel(200, 126) & 0xFFFFFF, 0xFFFFFFu); // centre line
+    EXPECT_EQ(p.pixel(200, 100) & 0xFFFFFF, 0x000080u); // navy above the held centre value
+
+    // Tempo strokes go to the tempo row whatever part is current.
+    session.state.currentPart = 5;
+    tempo.imgMouseDown(Qt::LeftButton, 18, 0);
+    tempo.imgMouseUp();
+    EXPECT_EQ(session.song.row(TEMPO_ROW).at(1), (Event{6, KIND_TEMPO, 239, 0}));
+    EXPECT_EQ(checkStore(session.song), "");
+}
+
+} // namespace
+} // namespace pokopen

@@ -75,7 +75,7 @@ void BM_MeterChangeAndBack(benchmark::State& state) {
         benchmark::DoNotOptimize(deleteMeter(song, 500));
     }
 }
-BENCHMARK(BM_MeterChangeAndBack)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MeterChangeAndBack)->Unit(benchmark::kMicrosecond);
 
 void BM_KeyChangeAndBack(benchmark::State& state) {
     Song& song = curveStressSong();
@@ -84,7 +84,7 @@ void BM_KeyChangeAndBack(benchmark::State& state) {
         benchmark::DoNotOptimize(deleteKey(song, 500));
     }
 }
-BENCHMARK(BM_KeyChangeAndBack)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KeyChangeAndBack)->Unit(benchmark::kMicrosecond);
 
 void BM_JumpToEnd(benchmark::State& state) {
     const Song& song = curveStressSong();
@@ -92,6 +92,6 @@ void BM_JumpToEnd(benchmark::State& state) {
     for (auto _ : state)
         benchmark::DoNotOptimize(songEndTarget(song, edit).measure);
 }
-BENCHMARK(BM_JumpToEnd)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JumpToEnd)->Unit(benchmark::kMicrosecond);
 
 } // namespace

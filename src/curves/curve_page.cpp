@@ -132,6 +132,11 @@ CurveMode CurvePage::mode() const {
     return mode_->itemIndex() == 1 ? CurveMode::Delete : CurveMode::Input;
 }
 
+void CurvePage::setAllParts(bool on) {
+    if (allParts_)
+        allParts_->setChecked(on);
+}
+
 bool CurvePage::allParts() const {
     return allParts_ && allParts_->isChecked();
 }

@@ -34,6 +34,8 @@ public:
 
     CurveMode mode() const;
     bool allParts() const;
+    // A new song unticks the "全パート" box (no box on the tempo page).
+    void setAllParts(bool on);
 
 signals:
     void songEdited();

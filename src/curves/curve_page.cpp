@@ -1,0 +1,191 @@
+#include "curves/curve_page.h"
+
+#include "curves/curve_graph.h"
+#include "curves/curve_painter.h"
+#include "curves/ui_widgets.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QLabel>
+
+#include <array>
+#include <vector>
+
+namespace pokopen {
+
+namespace {
+
+struct PageLook {
+    const char* page;
+    const char* image;
+    const char* modeGroup;
+    const char* allBox; // nullptr: no "全パート" box
+    const char* valueLabel;
+    QColor background;
+};
+
+PageLook lookOf(CurveKind curve) {
+    switch (curve) {
+    case CurveKind::Dynamics:
+        return {"tabExp", "imgExp", "rgrExp", "chkExpAll", "lblExpVal", curveBackground(curve)};
+    case CurveKind::Tempo:
+        return {"tabTempo", "imgTempo", "rgrTempo", nullptr, "lblTempoVal", curveBackground(curve)};
+    case CurveKind::Pan:
+        return {"tabPan", "imgPan", "rgrPan", "chkPanAll", "lblPanVal", curveBackground(curve)};
+    }
+    return {};
+}
+
+struct ScaleLabel {
+    const char* text;
+    int y; // image y of the value it names
+};
+
+std::vector<ScaleLabel> scaleOf(CurveKind curve) {
+    switch (curve) {
+    case CurveKind::Dynamics:
+        return {{"127", 0}, {"100", 54}, {"50", 154}, {"0", 254}};
+    case CurveKind::Tempo:
+        return {{"239", 0},   {"210", 29}, {"180", 59}, {"150", 89},
+                {"120", 119}, {"90", 149}, {"60", 179}, {"30", 209}};
+    case CurveKind::Pan:
+        return {{"右(63)", 0}, {"中央(0)", 126}, {"左(-64)", 254}};
+    }
+    return {};
+}
+
+constexpr int PANEL_X = 132;
+constexpr int PANEL_Y = 16;
+constexpr int PANEL_BORDER = 2;
+
+} // namespace
+
+CurvePage::CurvePage(SongSession& session, CurveKind curve, QWidget* parent)
+    : QWidget(parent), session_(session), curve_(curve) {
+    const PageLook look = lookOf(curve);
+    const CurveTraits traits = curveTraits(curve);
+    setObjectName(QString::fromLatin1(look.page));
+
+    auto* panel = new QFrame(this);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setLineWidth(PANEL_BORDER);
+    panel->setGeometry(PANEL_X, PANEL_Y, CURVE_IMAGE_WIDTH + 2 * PANEL_BORDER,
+                       traits.imageHeight + 2 * PANEL_BORDER);
+    panel->setAutoFillBackground(true);
+    QPalette panelPalette = panel->palette();
+    panelPalette.setColor(QPalette::Window, look.background);
+    panel->setPalette(panelPalette);
+
+    image_ = new ImageControl(CURVE_IMAGE_WIDTH, traits.imageHeight, panel);
+    image_->setObjectName(QString::fromLatin1(look.image));
+    image_->move(PANEL_BORDER, PANEL_BORDER);
+    image_->image().fill(look.background);
+    connect(image_, &ImageControl::mouseDown, this, &CurvePage::imgMouseDown);
+    connect(image_, &ImageControl::mouseMove, this, &CurvePage::imgMouseMove);
+    connect(image_, &ImageControl::mouseUp, this, [this] { imgMouseUp(); });
+
+    mode_ = new RadioGroup(QString(), {QStringLiteral("入力"), QStringLiteral("削除")}, 1, this);
+    mode_->setObjectName(QString::fromLatin1(look.modeGroup));
+    mode_->setGeometry(8, 32, 65, 65);
+    mode_->setItemIndex(0);
+
+    if (look.allBox) {
+        allParts_ = new QCheckBox(QStringLiteral("全パート"), this);
+        allParts_->setObjectName(QString::fromLatin1(look.allBox));
+        allParts_->move(8, 112);
+    }
+
+    value_ = new QLabel(this);
+    value_->setObjectName(QString::fromLatin1(look.valueLabel));
+    value_->setGeometry(8, 192, 57, 25);
+    value_->setAlignment(Qt::AlignCenter);
+    value_->setAutoFillBackground(true);
+    QPalette valuePalette = value_->palette();
+    valuePalette.setColor(QPalette::Window, look.background);
+    valuePalette.setColor(QPalette::WindowText, Qt::white);
+    value_->setPalette(valuePalette);
+    QFont valueFont = value_->font();
+    valueFont.setBold(true);
+    value_->setFont(valueFont);
+
+    const int scaleX = curve == CurveKind::Pan ? 64 : 80;
+    const int scaleWidth = curve == CurveKind::Pan ? 65 : 49;
+    for (const ScaleLabel& s : scaleOf(curve)) {
+        auto* label = new QLabel(QString::fromUtf8(s.text), this);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        const int h = label->fontMetrics().height();
+        label->setGeometry(scaleX - 4, PANEL_Y + PANEL_BORDER + s.y - h / 2, scaleWidth - 4, h);
+    }
+
+    if (curve == CurveKind::Tempo) {
+        auto* note = new QLabel(QStringLiteral("(*)この設定はこの小節の全パート共通です。"), this);
+        note->move(PANEL_X, PANEL_Y + traits.imageHeight + 2 * PANEL_BORDER + 12);
+    }
+}
+
+DynamicsPage::DynamicsPage(SongSession& session, QWidget* parent)
+    : CurvePage(session, CurveKind::Dynamics, parent) {}
+TempoPage::TempoPage(SongSession& session, QWidget* parent) : CurvePage(session, CurveKind::Tempo, parent) {}
+PanPage::PanPage(SongSession& session, QWidget* parent) : CurvePage(session, CurveKind::Pan, parent) {}
+
+CurveMode CurvePage::mode() const {
+    return mode_->itemIndex() == 1 ? CurveMode::Delete : CurveMode::Input;
+}
+
+void CurvePage::setAllParts(bool on) {
+    if (allParts_)
+        allParts_->setChecked(on);
+}
+
+bool CurvePage::allParts() const {
+    return allParts_ && allParts_->isChecked();
+}
+
+bool& CurvePage::dragging() {
+    EditState& s = session_.state;
+    return curve_ == CurveKind::Dynamics ? s.expDragging
+           : curve_ == CurveKind::Tempo  ? s.tempoDragging
+                                         : s.panDragging;
+}
+
+void CurvePage::tabShow() {
+    mode_->setItemIndex(0);
+    value_->clear();
+    drawGraph();
+    dragging() = false;
+}
+
+void CurvePage::drawGraph() {
+    if (!isVisible())
+        return;
+    paintCurveGraph(image_->image(), curve_,
+                    buildCurveGraph(curve_, session_.song.store, session_.state.currentPart,
+                                    session_.state.currentMeasure));
+    image_->update();
+}
+
+void CurvePage::imgMouseDown(Qt::MouseButton button, int x, int y) {
+    if (button != Qt::LeftButton)
+        return;
+    dragging() = true;
+    imgMouseMove(x, y);
+}
+
+void CurvePage::imgMouseUp() {
+    dragging() = false;
+}
+
+void CurvePage::imgMouseMove(int x, int y) {
+    const auto at = mapCurvePointer(curve_, session_.song.store, session_.state.currentMeasure, x, y);
+    if (!at)
+        return;
+    value_->setText(QString::number(curveLabelValue(curve_, at->value)));
+    if (!dragging())
+        return;
+    if (applyCurveStroke(session_.song, session_.state, curve_, mode(), allParts(), *at)) {
+        drawGraph();
+        emit songEdited();
+    }
+}
+
+} // namespace pokopen

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "app/song_session.h"
+#include "curves/curve_edit.h"
+
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+
+namespace pokopen {
+
+class ImageControl;
+class RadioGroup;
+
+// One curve editor tab: the graph of the current measure on an image, painted with the left
+// button. The dynamics, tempo and pan tabs are three instances of this page.
+class CurvePage : public QWidget {
+    Q_OBJECT
+public:
+    CurvePage(SongSession& session, CurveKind curve, QWidget* parent = nullptr);
+
+    CurveKind curve() const { return curve_; }
+
+    // The tab came into view: input mode, empty value label, fresh graph, no stroke.
+    void tabShow();
+    // Repaints the graph of the current measure (and part); nothing while the page is hidden.
+    void drawGraph();
+
+    // Mouse input on the image, in image pixels.
+    void imgMouseDown(Qt::MouseButton button, int x, int y);
+    void imgMouseMove(int x, int y);
+    void imgMouseUp();
+
+    CurveMode mode() const;
+    bool allParts() const;
+    // A new song unticks the "全パート" box (no box on the tempo page).
+    void setAllParts(bool on);
+
+signals:
+    void songEdited();
+
+private:
+    bool& dragging();
+
+    SongSession& session_;
+    CurveKind curve_;
+    ImageControl* image_ = nullptr;
+    RadioGroup* mode_ = nullptr;
+    QCheckBox* allParts_ = nullptr; // none on the tempo page
+    QLabel* value_ = nullptr;
+};
+
+// The "強弱" tab (tabExp).
+class DynamicsPage : public CurvePage {
+    Q_OBJECT
+public:
+    explicit DynamicsPage(SongSession& session, QWidget* parent = nullptr);
+    void tabExpShow() { tabShow(); }
+    void drawDynamicsGraph() { drawGraph(); }
+};
+
+// The "テンポ(*)" tab (tabTempo).
+class TempoPage : public CurvePage {
+    Q_OBJECT
+public:
+    explicit TempoPage(SongSession& session, QWidget* parent = nullptr);
+    void tabTempoShow() { tabShow(); }
+    void drawTempoGraph() { drawGraph(); }
+};
+
+// The "定位" tab (tabPan).
+class PanPage : public CurvePage {
+    Q_OBJECT
+public:
+    explicit PanPage(SongSession& session, QWidget* parent = nullptr);
+    void tabPanShow() { tabShow(); }
+    void drawPanGraph() { drawGraph(); }
+};
+
+} // namespace pokopen

@@ -1,0 +1,112 @@
+#include "curves/ui_widgets.h"
+
+#include <QButtonGroup>
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRadioButton>
+
+#include <map>
+#include <utility>
+
+namespace pokopen {
+
+QFont uiFont(int cellHeight, bool bold) {
+    static std::map<std::pair<int, bool>, int> pixelSizes;
+    QFont font(QStringLiteral("IPAGothic"));
+    font.setBold(bold);
+    auto [it, fresh] = pixelSizes.try_emplace({cellHeight, bold}, cellHeight);
+    if (fresh) {
+        // Largest pixel size whose line height does not exceed the cell.
+        for (int size = cellHeight; size > 1; --size) {
+            font.setPixelSize(size);
+            if (QFontMetrics(font).height() <= cellHeight) {
+                it->second = size;
+                break;
+            }
+        }
+    }
+    font.setPixelSize(it->second);
+    return font;
+}
+
+RadioGroup::RadioGroup(const QString& title, const QStringList& items, int columns, QWidget* parent)
+    : QGroupBox(title, parent), group_(new QButtonGroup(this)), columns_(std::max(columns, 1)) {
+    for (int i = 0; i < items.size(); ++i) {
+        auto* button = new QRadioButton(items[i], this);
+        group_->addButton(button, i);
+    }
+    connect(group_, &QButtonGroup::idClicked, this, &RadioGroup::clicked);
+}
+
+int RadioGroup::itemIndex() const {
+    return group_->checkedId();
+}
+
+void RadioGroup::setItemIndex(int index) {
+    if (QAbstractButton* button = group_->button(index)) {
+        button->setChecked(true);
+    } else if (QAbstractButton* checked = group_->checkedButton()) {
+        group_->setExclusive(false);
+        checked->setChecked(false);
+        group_->setExclusive(true);
+    }
+}
+
+QRadioButton* RadioGroup::item(int index) const {
+    return static_cast<QRadioButton*>(group_->button(index));
+}
+
+int RadioGroup::count() const {
+    return static_cast<int>(group_->buttons().size());
+}
+
+void RadioGroup::resizeEvent(QResizeEvent* event) {
+    QGroupBox::resizeEvent(event);
+    layoutItems();
+}
+
+void RadioGroup::layoutItems() {
+    // Items run down the columns, rows spread evenly below the title.
+    const int n = count();
+    if (n == 0)
+        return;
+    const int rows = (n + columns_ - 1) / columns_;
+    const int top = fontMetrics().height();
+    const int rowHeight = std::max((height() - top - 4) / rows, 1);
+    const int columnWidth = std::max((width() - 12) / columns_, 1);
+    for (int i = 0; i < n; ++i) {
+        const int column = i / rows;
+        const int row = i % rows;
+        item(i)->setGeometry(8 + column * columnWidth, top + row * rowHeight, columnWidth, rowHeight);
+    }
+}
+
+ImageControl::ImageControl(int width, int height, QWidget* parent)
+    : QWidget(parent), image_(width, height, QImage::Format_RGB32) {
+    image_.fill(Qt::white);
+    setFixedSize(width, height);
+    setMouseTracking(true);
+}
+
+void ImageControl::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawImage(0, 0, image_);
+}
+
+void ImageControl::mousePressEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    emit mouseDown(event->button(), p.x(), p.y());
+}
+
+void ImageControl::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    emit mouseMove(p.x(), p.y());
+}
+
+void ImageControl::mouseReleaseEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    emit mouseUp(event->button(), p.x(), p.y());
+}
+
+} // namespace pokopen

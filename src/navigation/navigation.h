@@ -1,0 +1,41 @@
+#pragma once
+
+#include "model/edit_state.h"
+#include "model/song.h"
+
+#include <cstdint>
+#include <optional>
+
+// Moving the view without scrolling: the search for the next key or meter change, and the jump
+// to the song's latest event. Neither changes the song.
+namespace pokopen {
+
+// rgrKind of the search dialog.
+enum class SearchKind { Key = 0, Meter = 1 };
+// rgrMode of the search dialog.
+enum class SearchStart { CurrentMeasure = 0, FirstMeasure = 1 };
+
+// The tabs of the main window that navigation brings into view.
+enum class MainTab { Score, Dynamics, Tempo, Pan, Signature };
+
+// First measure n in from..999 where a change of `kind` begins; nothing when there is none.
+std::optional<std::int32_t> searchSignature(const EventStore& store, SearchKind kind, std::int32_t from);
+
+// The search after OK in the dialog: sets searchFrom from the start choice, then searches.
+std::optional<std::int32_t> findFromDialog(const Song& song, EditState& state, SearchKind kind,
+                                           SearchStart start);
+// "次を検索": searches from the measure after the current one.
+std::optional<std::int32_t> findNext(const Song& song, EditState& state, SearchKind kind);
+
+struct JumpTarget {
+    std::int32_t measure;    // 0-based measure to show, 0..999
+    std::optional<int> part; // part to select when the latest event lies in a part row
+    MainTab tab;             // tab that shows the latest event
+};
+
+// Where "曲の最終地点にジャンプ" goes: the measure of the latest event, with the part and tab
+// that show it. Sets lastEventRow/lastEventKind through findSongEnd; a song with no event after
+// tick 0 reuses the row and kind of the previous jump.
+JumpTarget songEndTarget(const Song& song, EditState& state);
+
+} // namespace pokopen

@@ -62,7 +62,7 @@ void BM_StaffRepaint(benchmark::State& bench) {
     const Song& song = staffStressSong();
     const EditState state = stateAt(static_cast<int>(bench.range(0)), static_cast<int>(bench.range(1)));
     QImage score(STAFF_IMAGE_WIDTH, STAFF_IMAGE_HEIGHT, QImage::Format_RGB32);
-    QImage names(130, STAFF_IMAGE_HEIGHT, QImage::Format_RGB32);
+    QImage names(DRUM_NAMES_WIDTH, STAFF_IMAGE_HEIGHT, QImage::Format_RGB32);
     for (auto _ : bench) {
         paintStaff(layoutStaff(song, state), score, names);
         benchmark::DoNotOptimize(score.constBits());

@@ -13,10 +13,6 @@
 
 namespace pokopen {
 
-namespace {
-constexpr int PERC_NAME_WIDTH = 130;
-} // namespace
-
 ScorePage::ScorePage(SongSession& session, QWidget* parent) : QWidget(parent), session_(session) {
     setObjectName(QStringLiteral("tabScore"));
     auto* layout = new QVBoxLayout(this);
@@ -53,7 +49,7 @@ ScorePage::ScorePage(SongSession& session, QWidget* parent) : QWidget(parent), s
     imgOctDown_->move(22, 264);
     imgOctDown_->hide();
 
-    imgPercName_ = new ImageView(PERC_NAME_WIDTH, STAFF_IMAGE_HEIGHT, pnlScore_);
+    imgPercName_ = new ImageView(DRUM_NAMES_WIDTH, STAFF_IMAGE_HEIGHT, pnlScore_);
     imgPercName_->setObjectName(QStringLiteral("imgPercName"));
     imgPercName_->move(18, 4);
     imgPercName_->hide();
@@ -84,7 +80,6 @@ QToolButton* ScorePage::makeViewButton(const char* name, const QString& caption,
     button->setText(caption);
     button->setToolTip(hint);
     button->setCheckable(true);
-    button->setAutoRaise(true);
     button->setGeometry(geometry);
     viewButtons_->addButton(button);
     return button;

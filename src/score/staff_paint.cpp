@@ -13,7 +13,6 @@ constexpr int SIGNATURE_FONT_HEIGHT = 36;
 constexpr int KEY_GLYPH_FONT_HEIGHT = 14;
 constexpr int DRUM_NAME_FONT_HEIGHT = 18;
 constexpr int DRUM_NAME_RIGHT = 128;
-constexpr int DRUM_NAMES_WIDTH = 130;
 
 // Text with its top-left corner at (x, y), on a white cell as wide as the text.
 void drawTextOnWhite(QPainter& p, int x, int y, const QString& text) {

@@ -13,6 +13,9 @@ namespace pokopen {
 inline constexpr const char* SIGNATURE_FONT_FAMILY = "IPAMincho";
 inline constexpr const char* DRUM_NAME_FONT_FAMILY = "IPAPGothic";
 
+// Width of the drum names image, which covers the clefs and the staff image's left margin.
+inline constexpr int DRUM_NAMES_WIDTH = 130;
+
 // A font of `family` whose line height (QFontMetrics::height) is `cellHeight` pixels, or the
 // nearest below it.
 QFont fontOfCellHeight(const QString& family, int cellHeight);
@@ -20,7 +23,7 @@ QFont fontOfCellHeight(const QString& family, int cellHeight);
 QColor qColorOf(StaffColour c);
 
 // Paints the staff tab's drawing surfaces: the staff image (514 x 288) and, in the drum view,
-// the drum names image (130 x 288). Both images are painted over completely.
+// the drum names image (130 x 288). Each image it paints is painted over completely.
 void paintStaff(const StaffLayout& layout, QImage& score, QImage& drumNames);
 
 // The staff image of the current part and measure, drawn whether or not any window shows it.

@@ -8,10 +8,20 @@
 #include "app/settings_dialog.h"
 #include "app/toolbar_icons.h"
 #include "app/wait_window.h"
+#include "curves/curve_page.h"
+#include "editor/editor_window.h"
 #include "midi/midi_file.h"
+#include "midi/midi_out.h"
 #include "model/new_song.h"
 #include "model/song_file.h"
+#include "navigation/find_dialog.h"
+#include "navigation/navigation.h"
+#include "parts/all_part_dialog.h"
+#include "parts/part_page.h"
+#include "score/note_entry_controller.h"
 #include "score/palette_window.h"
+#include "score/score_page.h"
+#include "signature/signature_page.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,6 +36,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QSlider>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
@@ -84,6 +95,7 @@ TfrmMain::TfrmMain(const QStringList& arguments, std::unique_ptr<Prompts> prompt
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT);
     setCentralWidget(client);
+    midiOut_ = std::make_unique<NullMidiOut>();
     buildMenu();
     buildToolbar(client);
     buildSelectors(client);
@@ -91,6 +103,7 @@ TfrmMain::TfrmMain(const QStringList& arguments, std::unique_ptr<Prompts> prompt
     setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT + menuBar()->sizeHint().height());
     // The palette lives as long as the main window and shows while the staff page is on view.
     palette_ = new TfrmPalette(session_, iniPath_, this);
+    find_ = new TfrmFind(session_, this);
     setAcceptDrops(true);
     formCreate(arguments);
 }
@@ -126,7 +139,8 @@ void TfrmMain::buildMenu() {
         QKeySequence(Qt::CTRL | Qt::Key_M), &TfrmMain::mnuMidiOutClick);
     file->addSeparator();
     add(file, mnuSet, "mnuSet", QStringLiteral("曲の設定(&T)..."), {}, &TfrmMain::mnuSetClick);
-    add(file, mnuAllPart, "mnuAllPart", QStringLiteral("パートの一括設定(&P)..."), {}, nullptr);
+    add(file, mnuAllPart, "mnuAllPart", QStringLiteral("パートの一括設定(&P)..."), {},
+        &TfrmMain::mnuAllPartClick);
     add(file, mnuFM, "mnuFM", QStringLiteral("FM音源モード(&F)"), {}, &TfrmMain::mnuFMClick);
     mnuFM->setCheckable(true);
     file->addSeparator();
@@ -135,7 +149,7 @@ void TfrmMain::buildMenu() {
 
     QMenu* edit = bar->addMenu(QStringLiteral("編集(&E)"));
     edit->setObjectName(QStringLiteral("mnuEdit"));
-    add(edit, mnuEditor, "mnuEditor", QStringLiteral("編集画面を開く(&W)"), {}, nullptr);
+    add(edit, mnuEditor, "mnuEditor", QStringLiteral("編集画面を開く(&W)"), {}, &TfrmMain::mnuEditorClick);
     edit->addSeparator();
     add(edit, mnuDivide, "mnuDivide", QStringLiteral("３連符モード(&D)"), {}, &TfrmMain::mnuDivideClick);
     mnuDivide->setCheckable(true);
@@ -143,10 +157,11 @@ void TfrmMain::buildMenu() {
     QMenu* search = bar->addMenu(QStringLiteral("検索(&S)"));
     search->setObjectName(QStringLiteral("mnuSearch"));
     add(search, mnuFind, "mnuFind", QStringLiteral("検索(&F)..."), QKeySequence(Qt::CTRL | Qt::Key_F),
-        nullptr);
+        &TfrmMain::mnuFindClick);
     add(search, mnuFindNext, "mnuFindNext", QStringLiteral("次を検索(&S)"), QKeySequence(Qt::Key_F3),
-        nullptr);
-    add(search, mnuJumpEnd, "mnuJumpEnd", QStringLiteral("曲の最終地点にジャンプ(&E)"), {}, nullptr);
+        &TfrmMain::mnuFindNextClick);
+    add(search, mnuJumpEnd, "mnuJumpEnd", QStringLiteral("曲の最終地点にジャンプ(&E)"), {},
+        &TfrmMain::mnuJumpEndClick);
 
     QMenu* play = bar->addMenu(QStringLiteral("演奏(&P)"));
     play->setObjectName(QStringLiteral("mnuPlay"));
@@ -263,18 +278,44 @@ void TfrmMain::buildPages(QWidget* client) {
     pagMain->setObjectName(QStringLiteral("pagMain"));
     pagMain->setGeometry(32, 64, 593, 337);
     pagMain->tabBar()->setFont(fontWithCellHeight(QStringLiteral("MS UI Gothic"), 21));
-    auto page = [this](QWidget*& tab, const char* name, const QString& caption) {
-        tab = new QWidget;
-        tab->setObjectName(QString::fromLatin1(name));
-        pagMain->addTab(tab, caption);
-    };
-    page(tabScore, "tabScore", QStringLiteral("五線譜"));
-    page(tabExp, "tabExp", QStringLiteral("強弱"));
-    page(tabTempo, "tabTempo", QStringLiteral("テンポ(*)"));
-    page(tabPan, "tabPan", QStringLiteral("定位"));
-    page(tabAlter, "tabAlter", QStringLiteral("調性／拍子(*)"));
-    page(tabPart, "tabPart", QStringLiteral("パート設定"));
+
+    scorePage_ = new ScorePage(session_);
+    expPage_ = new DynamicsPage(session_);
+    tempoPage_ = new TempoPage(session_);
+    panPage_ = new PanPage(session_);
+    signaturePage_ = new SignaturePage(session_);
+    partPage_ = new PartPage(session_, *midiOut_);
+    tabScore = scorePage_;
+    tabExp = expPage_;
+    tabTempo = tempoPage_;
+    tabPan = panPage_;
+    tabAlter = signaturePage_;
+    tabPart = partPage_;
+    pagMain->addTab(tabScore, QStringLiteral("五線譜"));
+    pagMain->addTab(tabExp, QStringLiteral("強弱"));
+    pagMain->addTab(tabTempo, QStringLiteral("テンポ(*)"));
+    pagMain->addTab(tabPan, QStringLiteral("定位"));
+    pagMain->addTab(tabAlter, QStringLiteral("調性／拍子(*)"));
+    pagMain->addTab(tabPart, QStringLiteral("パート設定"));
     connect(pagMain, &QTabWidget::currentChanged, this, &TfrmMain::tabChanged);
+
+    // Every edit on a page ends the same way: the song is modified.
+    connect(expPage_, &CurvePage::songEdited, this, &TfrmMain::markModified);
+    connect(tempoPage_, &CurvePage::songEdited, this, &TfrmMain::markModified);
+    connect(panPage_, &CurvePage::songEdited, this, &TfrmMain::markModified);
+    connect(signaturePage_, &SignaturePage::songEdited, this, &TfrmMain::markModified);
+    connect(signaturePage_, &SignaturePage::signaturesChanged, this, &TfrmMain::drawStaff);
+    connect(partPage_, &PartPage::songEdited, this, &TfrmMain::markModified);
+
+    // Notes are entered, deleted and auditioned with the mouse on the staff image.
+    noteEntry_ = new NoteEntryController(session_, *midiOut_, this);
+    connect(scorePage_, &ScorePage::scoreMouseDown, noteEntry_, &NoteEntryController::imgScoreMouseDown);
+    connect(scorePage_, &ScorePage::scoreMouseMove, noteEntry_,
+            [this](Qt::MouseButtons, int x, int y) { noteEntry_->imgScoreMouseMove(x, y); });
+    connect(scorePage_, &ScorePage::scoreMouseUp, noteEntry_, &NoteEntryController::imgScoreMouseUp);
+    connect(scorePage_, &ScorePage::scoreDoubleClick, noteEntry_, &NoteEntryController::imgScoreDblClick);
+    connect(noteEntry_, &NoteEntryController::songEdited, this, &TfrmMain::markModified);
+    connect(noteEntry_, &NoteEntryController::staffChanged, this, &TfrmMain::drawStaff);
 }
 
 void TfrmMain::formCreate(const QStringList& arguments) {
@@ -355,9 +396,13 @@ void TfrmMain::resetView() {
         barMeas->setValue(1);
     }
     st.scoreView = 1;
+    scorePage_->showScoreView();
     st.tripletMode = false;
     mnuDivide->setChecked(false);
     tolDivide->setChecked(false);
+    expPage_->setAllParts(false);
+    panPage_->setAllParts(false);
+    partPage_->barTone()->setValue(69);
     drawStaff();
     drawDynamicsGraph();
     drawTempoGraph();
@@ -555,6 +600,11 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 }
 
 void TfrmMain::formClose() {
+    // A test note left sounding is silenced before the settings are written.
+    if (midiOut_->isOpen()) {
+        midiOut_->reset();
+        midiOut_->close();
+    }
     palette_->savePosition();
     palette_->hide();
 }
@@ -630,23 +680,119 @@ void TfrmMain::tabChanged(int index) {
     if (page == tabScore)
         drawStaff();
     else if (page == tabExp)
-        drawDynamicsGraph();
+        expPage_->tabExpShow();
     else if (page == tabTempo)
-        drawTempoGraph();
+        tempoPage_->tabTempoShow();
     else if (page == tabPan)
-        drawPanGraph();
+        panPage_->tabPanShow();
     else if (page == tabAlter)
-        updateSignatureTab();
+        signaturePage_->tabAlterShow();
     else if (page == tabPart)
         showPartSettings();
 }
 
-// The pages' entry points are connected as the pages arrive.
-void TfrmMain::drawStaff() {}
-void TfrmMain::drawDynamicsGraph() {}
-void TfrmMain::drawTempoGraph() {}
-void TfrmMain::drawPanGraph() {}
-void TfrmMain::updateSignatureTab() {}
-void TfrmMain::showPartSettings() {}
+void TfrmMain::drawStaff() {
+    scorePage_->drawStaff();
+}
+void TfrmMain::drawDynamicsGraph() {
+    expPage_->drawDynamicsGraph();
+}
+void TfrmMain::drawTempoGraph() {
+    tempoPage_->drawTempoGraph();
+}
+void TfrmMain::drawPanGraph() {
+    panPage_->drawPanGraph();
+}
+void TfrmMain::updateSignatureTab() {
+    signaturePage_->updateSignatureTab();
+}
+void TfrmMain::showPartSettings() {
+    partPage_->showPartSettings();
+}
+
+void TfrmMain::mnuAllPartClick() {
+    TfrmAllPart dialog(
+        session_, [] { return std::unique_ptr<MidiOut>(std::make_unique<NullMidiOut>()); }, this);
+    dialog.exec();
+    if (dialog.songChanged()) {
+        markModified();
+        showPartSettings();
+    }
+}
+
+void TfrmMain::mnuEditorClick() {
+    TfrmEditor editor(session_, this);
+    editor.setWaitWindow([this, wait = std::shared_ptr<WaitScope>()](bool show) mutable {
+        if (show)
+            wait = std::make_shared<WaitScope>(this);
+        else
+            wait.reset();
+    });
+    editor.exec();
+    if (editor.songModified())
+        markModified();
+    session_.state.currentPart = editor.pointerPart();
+    showCurrentPart();
+    showMeasure(editor.pointerMeasure());
+    pagMain->setCurrentWidget(tabScore);
+    drawStaff();
+}
+
+void TfrmMain::showMeasure(std::int32_t m) {
+    session_.state.currentMeasure = m;
+    lblMeas->setText(QString::number(m + 1) + QStringLiteral("小節目"));
+    barMeas->setValue(m + 1); // redraws the views when the position changes
+}
+
+void TfrmMain::showSearchResult(std::optional<std::int32_t> found) {
+    if (!found) {
+        prompts_->showInformation(this, SEARCH_NOT_FOUND_TEXT);
+        return;
+    }
+    showMeasure(*found);
+    pagMain->setCurrentWidget(tabAlter);
+    updateSignatureTab();
+}
+
+void TfrmMain::mnuFindClick() {
+    if (find_->exec() != QDialog::Accepted)
+        return;
+    showSearchResult(findFromDialog(session_.song, session_.state, find_->kind(), find_->start()));
+}
+
+void TfrmMain::mnuFindNextClick() {
+    showSearchResult(findNext(session_.song, session_.state, find_->kind()));
+}
+
+void TfrmMain::mnuJumpEndClick() {
+    const JumpTarget target = songEndTarget(session_.song, session_.state);
+    showMeasure(target.measure);
+    if (target.part) {
+        session_.state.currentPart = *target.part;
+        showCurrentPart();
+    }
+    QWidget* tab = tabScore;
+    switch (target.tab) {
+    case MainTab::Score:
+        tab = tabScore;
+        break;
+    case MainTab::Dynamics:
+        tab = tabExp;
+        break;
+    case MainTab::Tempo:
+        tab = tabTempo;
+        break;
+    case MainTab::Pan:
+        tab = tabPan;
+        break;
+    case MainTab::Signature:
+        tab = tabAlter;
+        break;
+    }
+    if (pagMain->currentWidget() == tab)
+        tabChanged(pagMain->currentIndex()); // already on view: show the new part and measure
+    else
+        pagMain->setCurrentWidget(tab);
+}
 
 } // namespace pokopen

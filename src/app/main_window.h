@@ -6,7 +6,9 @@
 #include <QMainWindow>
 
 #include <array>
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QButtonGroup;
@@ -19,6 +21,15 @@ class QToolButton;
 
 namespace pokopen {
 
+class DynamicsPage;
+class MidiOut;
+class NoteEntryController;
+class PanPage;
+class PartPage;
+class ScorePage;
+class SignaturePage;
+class TempoPage;
+class TfrmFind;
 class TfrmPalette;
 
 // The main window: owns the song session, the menu, the toolbar, the measure bar, the part
@@ -45,6 +56,11 @@ public:
     void mnuFMClick();
     void mnuHelpContClick();
     void mnuAboutClick();
+    void mnuAllPartClick();
+    void mnuEditorClick();
+    void mnuFindClick();
+    void mnuFindNextClick();
+    void mnuJumpEndClick();
     // Opens the first dropped song file, as a drop on the window does.
     void openDroppedFiles(const QStringList& names);
 
@@ -66,6 +82,13 @@ public:
     void markModified();
 
     TfrmPalette* frmPalette() const { return palette_; }
+    TfrmFind* frmFind() const { return find_; }
+    ScorePage* scorePage() const { return scorePage_; }
+    DynamicsPage* expPage() const { return expPage_; }
+    TempoPage* tempoPage() const { return tempoPage_; }
+    PanPage* panPage() const { return panPage_; }
+    SignaturePage* signaturePage() const { return signaturePage_; }
+    PartPage* partPage() const { return partPage_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -92,11 +115,23 @@ private:
     bool saveSong();
     void tabChanged(int index);
     void formClose();
+    // Moves the measure bar (and with it every view) to 0-based measure m.
+    void showMeasure(std::int32_t m);
+    void showSearchResult(std::optional<std::int32_t> found);
 
     SongSession session_;
     std::unique_ptr<Prompts> prompts_;
     QString iniPath_;
     TfrmPalette* palette_ = nullptr;
+    TfrmFind* find_ = nullptr;
+    std::unique_ptr<MidiOut> midiOut_;
+    NoteEntryController* noteEntry_ = nullptr;
+    ScorePage* scorePage_ = nullptr;
+    DynamicsPage* expPage_ = nullptr;
+    TempoPage* tempoPage_ = nullptr;
+    PanPage* panPage_ = nullptr;
+    SignaturePage* signaturePage_ = nullptr;
+    PartPage* partPage_ = nullptr;
     int shownTab_ = 0;
 
 public:

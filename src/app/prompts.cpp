@@ -64,4 +64,8 @@ void DialogPrompts::showError(QWidget* parent, const QString& text) {
     QMessageBox::critical(parent, PROGRAM_TITLE, text);
 }
 
+void DialogPrompts::showInformation(QWidget* parent, const QString& text) {
+    QMessageBox::information(parent, PROGRAM_TITLE, text);
+}
+
 } // namespace pokopen

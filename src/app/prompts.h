@@ -20,6 +20,8 @@ public:
     virtual QString saveFileName(QWidget* parent, const QString& folder, const QString& proposedName) = 0;
     virtual QString midiFileName(QWidget* parent, const QString& folder, const QString& proposedName) = 0;
     virtual void showError(QWidget* parent, const QString& text) = 0;
+    // A message with the information icon and OK.
+    virtual void showInformation(QWidget* parent, const QString& text) = 0;
 };
 
 // The real dialogs and message boxes.
@@ -37,6 +39,7 @@ public:
     QString saveFileName(QWidget* parent, const QString& folder, const QString& proposedName) override;
     QString midiFileName(QWidget* parent, const QString& folder, const QString& proposedName) override;
     void showError(QWidget* parent, const QString& text) override;
+    void showInformation(QWidget* parent, const QString& text) override;
 
 private:
     BoxDialogMessages boxes_;

@@ -1,17 +1,22 @@
+#include "app/image_view.h"
 #include "app/main_window.h"
 #include "model/new_song.h"
 #include "model/song_file.h"
 #include "model/store_check.h"
 #include "score/palette_window.h"
+#include "score/score_page.h"
 #include "support/song_builders.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -34,6 +39,7 @@ public:
         int questions = 0;
         std::deque<Answer> warningAnswers;
         QStringList warnings;
+        QStringList infos;
         int beeps = 0;
     };
     explicit ScriptedPrompts(Script& script) : s_(script) {}
@@ -51,6 +57,7 @@ public:
         return take(s_.midiNames, QString());
     }
     void showError(QWidget*, const QString& text) override { s_.errors << text; }
+    void showInformation(QWidget*, const QString& text) override { s_.infos << text; }
     void beep() override { ++s_.beeps; }
     Answer askWarning(QWidget*, const QString& caption, const QString& text) override {
         s_.warnings << caption + "|" + text;
@@ -344,6 +351,69 @@ TEST_F(MainWindowTest, HelpWithoutTheManualSaysWhereItShouldBe) {
     w->tolHelp->click();
     ASSERT_EQ(script.warnings.size(), 1);
     EXPECT_TRUE(script.warnings[0].contains("index.html")) << script.warnings[0].toStdString();
+}
+
+TEST_F(MainWindowTest, ClickOnTheStaffEntersANoteAndEnablesSave) {
+    auto w = make();
+    w->show();
+    ImageView* staff = w->scorePage()->imgScore();
+    // Middle view: row 16 (y 144..152) is C4; x 118..126 is the column of tick 12.
+    QTest::mouseMove(staff, QPoint(120, 148));
+    QTest::mouseClick(staff, Qt::LeftButton, {}, QPoint(120, 148));
+    const EventRow& row = w->session().song.row(0);
+    ASSERT_EQ(row.count(), 4);
+    EXPECT_EQ(row.at(2), (Event{12, KIND_NOTE_ON, 23, 0}));
+    EXPECT_EQ(row.at(3), (Event{36, KIND_NOTE_OFF, 23, 0}));
+    EXPECT_EQ(checkStore(w->session().song), "");
+    EXPECT_TRUE(w->session().state.modified);
+    EXPECT_TRUE(w->tolSave->isEnabled());
+    // The staff shows it: the note's bar is lime right of its start box.
+    const QImage picture = staff->grab().toImage();
+    EXPECT_EQ(picture.pixelColor(130, 148), QColor(0x00, 0xFF, 0x00));
+}
+
+TEST_F(MainWindowTest, JumpToTheEndShowsThePartAndTabOfTheLatestEvent) {
+    auto w = make();
+    EventRow& dynamics = w->session().song.row(2);
+    dynamics.insertAt(2, {96 * 40, KIND_DYNAMICS, 50, 0});
+    w->tolJumpEnd->click();
+    EXPECT_EQ(w->session().state.currentMeasure, 40);
+    EXPECT_EQ(w->barMeas->value(), 41);
+    EXPECT_EQ(w->lblMeas->text(), QStringLiteral("41小節目"));
+    EXPECT_EQ(w->session().state.currentPart, 2);
+    EXPECT_TRUE(w->btnPart[2]->isChecked());
+    EXPECT_EQ(w->pagMain->currentWidget(), w->tabExp);
+}
+
+TEST_F(MainWindowTest, SearchNextFindsKeyChangesAndSaysWhenThereAreNoMore) {
+    auto w = make();
+    testing::setSignature(w->session().song, KIND_KEY, 4, 16);
+    w->barMeas->setValue(3);
+    w->mnuFindNext->trigger(); // the kind is "転調" until the dialog says otherwise
+    EXPECT_EQ(w->session().state.currentMeasure, 4);
+    EXPECT_EQ(w->pagMain->currentWidget(), w->tabAlter);
+    EXPECT_TRUE(script.infos.isEmpty());
+    w->mnuFindNext->trigger();
+    ASSERT_EQ(script.infos.size(), 1);
+    EXPECT_EQ(script.infos[0], QStringLiteral("検索対象は見つかりませんでした。"));
+    EXPECT_EQ(w->session().state.currentMeasure, 4);
+}
+
+TEST_F(MainWindowTest, ClosingTheMeasureEditorShowsItsPointer) {
+    auto w = make();
+    w->btnPart[6]->click();
+    w->barMeas->setValue(13);
+    w->pagMain->setCurrentWidget(w->tabPan);
+    // Close the modal editor as soon as it is up.
+    QTimer::singleShot(0, [] {
+        if (QWidget* editor = QApplication::activeModalWidget())
+            editor->close();
+    });
+    w->tolEditor->click();
+    EXPECT_EQ(w->session().state.currentPart, 6);
+    EXPECT_EQ(w->session().state.currentMeasure, 12);
+    EXPECT_EQ(w->pagMain->currentWidget(), w->tabScore);
+    EXPECT_FALSE(w->session().state.modified);
 }
 
 TEST_F(MainWindowTest, PaletteShowsWithTheStaffPageAndKeepsItsPlace) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace pokopen {
 
@@ -17,6 +18,25 @@ public:
     virtual void reset() = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+
+    // A system exclusive message (F0 ... F7). Devices that cannot send one ignore it.
+    virtual void longMessage(const std::vector<std::uint8_t>& bytes) { (void)bytes; }
+    // Starts slow preparation (loading a SoundFont) in the background, so that the first open
+    // is quick. Never blocks.
+    virtual void prepare() {}
+    // Why the last open failed, for messages; empty when it did not fail.
+    virtual std::string errorText() const { return {}; }
+};
+
+// The "none" choice: every open fails, so test notes beep.
+class NullMidiOut final : public MidiOut {
+public:
+    bool open() override { return false; }
+    void shortMessage(std::uint8_t, std::uint8_t, std::uint8_t) override {}
+    void reset() override {}
+    void close() override {}
+    bool isOpen() const override { return false; }
+    std::string errorText() const override;
 };
 
 } // namespace pokopen

@@ -141,8 +141,15 @@ void FluidFilePlayer::seek(std::int64_t ms) {
 void FluidFilePlayer::play() {
     {
         std::lock_guard lock(mutex_);
-        if (state_ == State::Closed || state_ == State::Playing)
+        if (state_ == State::Closed)
             return;
+        if (state_ == State::Playing) {
+            // Playing on only while the file's end has not been reached; FluidSynth's player
+            // lingers there until the last notes have faded.
+            if (positionUsLocked() < sequence_.lengthUs)
+                return;
+            haltLocked(State::Stopped);
+        }
         if (positionUs_ >= sequence_.lengthUs)
             positionUs_ = 0; // at the end: rewind first
         FluidPlayerPtr player(new_fluid_player(engine_->synth()));
@@ -188,8 +195,9 @@ void FluidFilePlayer::watch() {
             continue;
         }
         wake_.wait_for(lock, std::chrono::milliseconds(5));
-        if (state_ != State::Playing || !player_ ||
-            fluid_player_get_status(player_.get()) != FLUID_PLAYER_DONE)
+        // The end is the file's end, not the moment FluidSynth's player has let the last notes
+        // fade.
+        if (state_ != State::Playing || !player_ || positionUsLocked() < sequence_.lengthUs)
             continue;
         positionUs_ = sequence_.lengthUs;
         player_.reset();

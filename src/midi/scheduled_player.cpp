@@ -2,6 +2,12 @@
 
 #include <algorithm>
 
+#ifdef __linux__
+#include <pthread.h>
+#include <sched.h>
+#include <sys/prctl.h>
+#endif
+
 namespace pokopen {
 
 ScheduledPlayer::ScheduledPlayer(std::unique_ptr<MidiOut> out, const PlayerClock& clock, Mode mode)
@@ -15,6 +21,7 @@ ScheduledPlayer::~ScheduledPlayer() {
         std::lock_guard lock(mutex_);
         quit_ = true;
     }
+    ++generation_;
     wake_.notify_all();
     if (thread_.joinable())
         thread_.join();
@@ -128,6 +135,7 @@ void ScheduledPlayer::seek(std::int64_t ms) {
         chase_ = true;
         state_ = State::Stopped;
     }
+    ++generation_;
     wake_.notify_all();
 }
 
@@ -152,9 +160,10 @@ void ScheduledPlayer::play() {
         anchorClockUs_ = clock_.nowUs();
         state_ = State::Playing;
     }
+    // What is due at the start goes out now, without waiting for the thread to wake.
+    pump();
+    ++generation_;
     wake_.notify_all();
-    if (mode_ == Mode::Manual)
-        pump();
 }
 
 void ScheduledPlayer::pause() {
@@ -229,6 +238,14 @@ void ScheduledPlayer::pump() {
 }
 
 void ScheduledPlayer::run() {
+#ifdef __linux__
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL); // wake on time, not up to 50 us later
+    // A low real-time priority, where the system allows it (root, or an rtprio limit as audio
+    // users have): then other busy programs do not delay the music. Otherwise ordinary priority.
+    sched_param param{};
+    param.sched_priority = sched_get_priority_min(SCHED_FIFO) + 9;
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+#endif
     std::unique_lock lock(mutex_);
     while (!quit_) {
         if (state_ != State::Playing) {
@@ -246,8 +263,20 @@ void ScheduledPlayer::run() {
             continue;
         const std::int64_t due =
             next_ < sequence_.events.size() ? sequence_.events[next_].timeUs : sequence_.lengthUs;
-        const std::chrono::steady_clock::time_point at{std::chrono::microseconds(dueClockLocked(due))};
-        wake_.wait_until(lock, at);
+        const std::int64_t dueClock = dueClockLocked(due);
+        if (dueClock - clock_.nowUs() > SPIN_US) {
+            // Sleep until shortly before the message is due (or until play, pause or seek wakes
+            // us); the rest of the way is spun, since a sleeping thread wakes late on a busy
+            // machine.
+            const std::chrono::steady_clock::time_point at{std::chrono::microseconds(dueClock - SPIN_US)};
+            wake_.wait_until(lock, at);
+            continue;
+        }
+        const std::uint64_t generation = generation_.load();
+        lock.unlock();
+        while (clock_.nowUs() < dueClock && generation_.load(std::memory_order_relaxed) == generation) {
+        }
+        lock.lock();
     }
 }
 

@@ -5,6 +5,7 @@
 #include "midi/player_clock.h"
 #include "midi/smf_reader.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -22,6 +23,8 @@ namespace pokopen {
 class ScheduledPlayer final : public MidiFilePlayer {
 public:
     enum class Mode { Threaded, Manual };
+    // How long before a message is due the thread stops sleeping and watches the clock.
+    static constexpr std::int64_t SPIN_US = 500;
 
     // `clock` must outlive the player; in threaded mode it must be the steady clock's time.
     ScheduledPlayer(std::unique_ptr<MidiOut> out, const PlayerClock& clock, Mode mode = Mode::Threaded);
@@ -78,6 +81,7 @@ private:
     std::size_t next_ = 0;           // the next message to send
     bool chase_ = false;             // controllers and programs before next_ still to send
     bool quit_ = false;
+    std::atomic<std::uint64_t> generation_{0}; // changes whenever the thread must look again
     std::function<void()> onEnd_;
     std::thread thread_; // last: started when everything else exists, joined first
 };

@@ -2,6 +2,8 @@
 
 #include <fluidsynth.h>
 
+#include <QFile>
+
 #include <map>
 
 namespace pokopen {
@@ -48,6 +50,14 @@ std::string lastFluidError() {
     return lastError;
 }
 
+bool looksLikeSoundFont(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(12);
+    return head.size() == 12 && head.startsWith("RIFF") && (head.mid(8) == "sfbk" || head.mid(8) == "DLS ");
+}
+
 std::shared_ptr<FluidEngine> FluidEngine::create(const Options& options, std::string& error) {
     captureFluidLog();
     std::shared_ptr<FluidEngine> engine(new FluidEngine);
@@ -79,7 +89,9 @@ std::shared_ptr<FluidEngine> FluidEngine::create(const Options& options, std::st
     }
     FluidEngine* self = engine.get();
     engine->loader_ = std::thread([self] {
-        const int id = fluid_synth_sfload(self->synth_.get(), self->soundFont_.c_str(), 1);
+        const int id = looksLikeSoundFont(self->soundFont_)
+                           ? fluid_synth_sfload(self->synth_.get(), self->soundFont_.c_str(), 1)
+                           : FLUID_FAILED;
         if (id == FLUID_FAILED) {
             std::lock_guard lock(self->mutex_);
             self->loadError_ = "SoundFontを読み込めません: " + self->soundFont_;

@@ -34,6 +34,10 @@ using FluidDriverPtr = std::unique_ptr<_fluid_audio_driver_t, FluidDriverDeleter
 void captureFluidLog();
 std::string lastFluidError();
 
+// Whether the file starts as a SoundFont (RIFF "sfbk") or a DLS collection (RIFF "DLS ") does.
+// Checked before loading, since FluidSynth's DLS reader complains loudly about anything else.
+bool looksLikeSoundFont(const std::string& path);
+
 // The built-in synthesizer playing to the sound card: settings, synthesizer, audio driver (in
 // that order of creation, freed in reverse). The SoundFont loads on a thread of its own, so
 // creating the engine never waits for it; messages that arrive before it is ready find no

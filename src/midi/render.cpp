@@ -74,7 +74,8 @@ RenderResult renderMidi(const std::vector<std::uint8_t>& midiFile, const RenderO
     FluidSynthPtr synth(new_fluid_synth(settings.get()));
     if (!synth)
         return fail({}, "the synthesizer cannot be created");
-    if (fluid_synth_sfload(synth.get(), options.soundFont.c_str(), 1) == FLUID_FAILED)
+    if (!looksLikeSoundFont(options.soundFont) ||
+        fluid_synth_sfload(synth.get(), options.soundFont.c_str(), 1) == FLUID_FAILED)
         return fail(options.soundFont, "not a SoundFont");
 
     // The file's own length and a tail; the last notes fade during the tail.

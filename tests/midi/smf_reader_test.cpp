@@ -107,7 +107,7 @@ TEST(SmfReader, MergesTracksAndUnderstandsRunningStatusAndBothSysexForms) {
     EXPECT_EQ(s.events[0].status, 0x91);
     EXPECT_EQ(s.events[1].status, 0x91);
     EXPECT_EQ(s.events[1].data1, 0x42);
-    EXPECT_EQ(s.events[1].timeUs, 16 * 500'000 / 96);
+    EXPECT_EQ(s.events[1].timeUs, 83'334); // 16 ticks of 500000/96 us, rounded up
     EXPECT_EQ(s.events[2].data1, 0x44);
     EXPECT_EQ(s.sysex[0], (Bytes{0x12, 0x34}));
     EXPECT_EQ(s.sysex[1], (Bytes{0xF0, 0x43, 0xF7}));

@@ -95,9 +95,10 @@ std::shared_ptr<FluidEngine> FluidEngine::create(const Options& options, std::st
         if (id == FLUID_FAILED) {
             std::lock_guard lock(self->mutex_);
             self->loadError_ = "SoundFontを読み込めません: " + self->soundFont_;
-            return;
+        } else {
+            self->ready_ = true;
         }
-        self->ready_ = true;
+        self->settled_ = true;
     });
     return engine;
 }

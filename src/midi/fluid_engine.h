@@ -40,8 +40,7 @@ bool looksLikeSoundFont(const std::string& path);
 
 // The built-in synthesizer playing to the sound card: settings, synthesizer, audio driver (in
 // that order of creation, freed in reverse). The SoundFont loads on a thread of its own, so
-// creating the engine never waits for it; messages that arrive before it is ready find no
-// instrument and stay silent, and programs chosen meanwhile take effect once it is loaded.
+// creating the engine never waits for it; messages that arrive before it is ready are dropped.
 class FluidEngine {
 public:
     struct Options {
@@ -64,6 +63,10 @@ public:
     _fluid_synth_t* synth() const { return synth_.get(); }
     const std::string& soundFont() const { return soundFont_; }
     bool soundFontReady() const { return ready_.load(); }
+    // Whether loading has finished, well or not. Until then FluidSynth holds its lock for the
+    // whole load, so any call into the synthesizer would wait: callers on the user-interface
+    // thread send nothing before this.
+    bool soundFontSettled() const { return settled_.load(); }
     // Empty unless loading the SoundFont failed.
     std::string soundFontError() const;
     // For tests and the renderer: waits until the loader thread has finished.
@@ -74,6 +77,7 @@ private:
 
     std::string soundFont_;
     std::atomic<bool> ready_{false};
+    std::atomic<bool> settled_{false};
     mutable std::mutex mutex_;
     std::string loadError_;
     FluidSettingsPtr settings_;

@@ -124,10 +124,30 @@ MidiFilePlayer::Capabilities FluidFilePlayer::capabilities() const {
 void FluidFilePlayer::haltLocked(State next) {
     if (state_ == State::Playing) {
         positionUs_ = positionUsLocked();
-        player_.reset();
-        fluid_synth_all_sounds_off(engine_->synth(), -1);
+        if (player_) {
+            player_.reset();
+            fluid_synth_all_sounds_off(engine_->synth(), -1);
+        }
+        pendingStart_ = false;
     }
     state_ = next;
+}
+
+bool FluidFilePlayer::startLocked() {
+    FluidPlayerPtr player(new_fluid_player(engine_->synth()));
+    if (!player || fluid_player_add_mem(player.get(), file_.data(), file_.size()) != FLUID_OK) {
+        error_ = "内蔵シンセサイザで演奏できません。";
+        return false;
+    }
+    startTick_ = positionUs_ > 0 ? sequence_.usToTick(positionUs_) : 0;
+    if (startTick_ > 0)
+        fluid_player_seek(player.get(), static_cast<int>(startTick_));
+    if (fluid_player_play(player.get()) != FLUID_OK) {
+        error_ = "内蔵シンセサイザで演奏できません。";
+        return false;
+    }
+    player_ = std::move(player);
+    return true;
 }
 
 void FluidFilePlayer::seek(std::int64_t ms) {
@@ -152,19 +172,12 @@ void FluidFilePlayer::play() {
         }
         if (positionUs_ >= sequence_.lengthUs)
             positionUs_ = 0; // at the end: rewind first
-        FluidPlayerPtr player(new_fluid_player(engine_->synth()));
-        if (!player || fluid_player_add_mem(player.get(), file_.data(), file_.size()) != FLUID_OK) {
-            error_ = "内蔵シンセサイザで演奏できません。";
-            return;
+        if (engine_->soundFontSettled()) {
+            if (!startLocked())
+                return;
+        } else {
+            pendingStart_ = true; // the watcher starts it once the SoundFont is there
         }
-        startTick_ = positionUs_ > 0 ? sequence_.usToTick(positionUs_) : 0;
-        if (startTick_ > 0)
-            fluid_player_seek(player.get(), static_cast<int>(startTick_));
-        if (fluid_player_play(player.get()) != FLUID_OK) {
-            error_ = "内蔵シンセサイザで演奏できません。";
-            return;
-        }
-        player_ = std::move(player);
         state_ = State::Playing;
     }
     wake_.notify_all();
@@ -195,6 +208,12 @@ void FluidFilePlayer::watch() {
             continue;
         }
         wake_.wait_for(lock, std::chrono::milliseconds(5));
+        if (state_ == State::Playing && pendingStart_ && engine_->soundFontSettled()) {
+            pendingStart_ = false;
+            if (!startLocked())
+                state_ = State::Stopped;
+            continue;
+        }
         // The end is the file's end, not the moment FluidSynth's player has let the last notes
         // fade.
         if (state_ != State::Playing || !player_ || positionUsLocked() < sequence_.lengthUs)

@@ -18,7 +18,8 @@ using FluidPlayerPtr = std::unique_ptr<_fluid_player_t, FluidPlayerDeleter>;
 // Plays a MIDI file on the built-in synthesizer with FluidSynth's own file player, which runs
 // on the synthesizer's sample clock. Each start makes a fresh FluidSynth player positioned at
 // the starting point (it brings programs and controllers up to there itself); pause and stop
-// remember the position and let it go. A watcher thread notices the end.
+// remember the position and let it go. A watcher thread notices the end, and starts the player
+// when play came while the SoundFont was still loading (the load holds FluidSynth's lock).
 class FluidFilePlayer final : public MidiFilePlayer {
 public:
     explicit FluidFilePlayer(std::string soundFont = DEFAULT_SOUNDFONT);
@@ -47,6 +48,7 @@ public:
 private:
     std::int64_t positionUsLocked() const;
     void haltLocked(State next);
+    bool startLocked();
     void watch();
 
     std::string soundFont_;
@@ -61,6 +63,7 @@ private:
     std::string error_;
     std::int64_t positionUs_ = 0; // where playback starts or stopped
     std::uint32_t startTick_ = 0;
+    bool pendingStart_ = false; // playing, waiting for the SoundFont before the player starts
     bool quit_ = false;
     std::function<void()> onEnd_;
     FluidPlayerPtr player_; // freed before the engine it plays on

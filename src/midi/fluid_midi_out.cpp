@@ -57,14 +57,19 @@ bool FluidMidiOut::open() {
     return open_;
 }
 
+bool FluidMidiOut::canSend() const {
+    // Before the SoundFont has loaded, a message would wait for the load: it is dropped.
+    return open_ && engine_->soundFontSettled();
+}
+
 void FluidMidiOut::shortMessage(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
-    if (open_)
+    if (canSend())
         sendToSynth(engine_->synth(), status, data1, data2);
 }
 
 void FluidMidiOut::longMessage(const std::vector<std::uint8_t>& bytes) {
     // FluidSynth takes the message without its F0 and F7.
-    if (!open_ || bytes.size() < 2 || bytes.front() != 0xF0)
+    if (!canSend() || bytes.size() < 2 || bytes.front() != 0xF0)
         return;
     const std::size_t end = bytes.back() == 0xF7 ? bytes.size() - 1 : bytes.size();
     fluid_synth_sysex(engine_->synth(), reinterpret_cast<const char*>(bytes.data() + 1),
@@ -72,7 +77,7 @@ void FluidMidiOut::longMessage(const std::vector<std::uint8_t>& bytes) {
 }
 
 void FluidMidiOut::reset() {
-    if (open_)
+    if (canSend())
         fluid_synth_all_sounds_off(engine_->synth(), -1);
 }
 

@@ -6,7 +6,8 @@
 namespace pokopen {
 
 // Test notes on the built-in synthesizer. The engine is kept after close, so that the next
-// test note sounds at once instead of loading the SoundFont again.
+// test note sounds at once instead of loading the SoundFont again. Messages sent while the
+// SoundFont is still loading are dropped; the next press of a note sends its program again.
 class FluidMidiOut final : public MidiOut {
 public:
     explicit FluidMidiOut(std::string soundFont = DEFAULT_SOUNDFONT);
@@ -24,6 +25,7 @@ public:
 
 private:
     bool acquire();
+    bool canSend() const;
 
     std::string soundFont_;
     std::shared_ptr<FluidEngine> engine_;

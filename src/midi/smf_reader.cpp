@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <queue>
 
 namespace pokopen {
 
@@ -63,12 +64,6 @@ int dataBytesOf(std::uint8_t status) {
     const int high = status & 0xF0;
     return (high == 0xC0 || high == 0xD0) ? 1 : 2;
 }
-
-struct TrackEvent {
-    SmfEvent event;
-    std::uint32_t track;
-    std::uint32_t order;
-};
 
 struct TempoMark {
     std::uint32_t tick;
@@ -136,7 +131,7 @@ SmfResult parseSmf(const std::vector<std::uint8_t>& bytes, SmfSequence& out) {
     if (trackCount > MAX_TRACKS)
         return fail("MIDIファイルのトラック数が多すぎます。");
 
-    std::vector<TrackEvent> merged;
+    std::vector<std::vector<SmfEvent>> tracks; // each in file order, so in tick order
     std::vector<TempoMark> tempos;
     std::size_t at = 8 + headerLength;
     std::uint32_t order = 0;
@@ -154,6 +149,7 @@ SmfResult parseSmf(const std::vector<std::uint8_t>& bytes, SmfSequence& out) {
             --track;
             continue;
         }
+        tracks.emplace_back();
         std::uint64_t tick = 0;
         std::uint8_t running = 0;
         while (!r.atEnd()) {
@@ -201,7 +197,7 @@ SmfResult parseSmf(const std::vector<std::uint8_t>& bytes, SmfSequence& out) {
                 e.status = 0xF0;
                 e.sysex = static_cast<std::int32_t>(out.sysex.size());
                 out.sysex.push_back(std::move(message));
-                merged.push_back({e, track, order++});
+                tracks.back().push_back(e);
                 out.lengthTicks = std::max(out.lengthTicks, t32);
                 continue;
             }
@@ -221,19 +217,11 @@ SmfResult parseSmf(const std::vector<std::uint8_t>& bytes, SmfSequence& out) {
                 return fail("MIDIファイルのイベントが途中で切れています。");
             if ((e.data1 | e.data2) & 0x80)
                 return fail("MIDIファイルのデータバイトが正しくありません。");
-            merged.push_back({e, track, order++});
+            tracks.back().push_back(e);
             out.lengthTicks = std::max(out.lengthTicks, t32);
         }
     }
 
-    // Merge the tracks: by tick, then by track, then in file order.
-    std::sort(merged.begin(), merged.end(), [](const TrackEvent& a, const TrackEvent& b) {
-        if (a.event.tick != b.event.tick)
-            return a.event.tick < b.event.tick;
-        if (a.track != b.track)
-            return a.track < b.track;
-        return a.order < b.order;
-    });
     std::sort(tempos.begin(), tempos.end(), [](const TempoMark& a, const TempoMark& b) {
         if (a.tick != b.tick)
             return a.tick < b.tick;
@@ -249,10 +237,27 @@ SmfResult parseSmf(const std::vector<std::uint8_t>& bytes, SmfSequence& out) {
         else
             out.tempo.push_back({m.tick, us, m.usPerQuarter});
     }
-    out.events.reserve(merged.size());
-    for (TrackEvent& te : merged) {
-        te.event.timeUs = out.tickToUs(te.event.tick);
-        out.events.push_back(te.event);
+    // Merge the tracks: by tick, then by track, then in file order. Each track is in tick order
+    // already, so a merge over the track heads is linear in the events (times the log of the
+    // track count), where sorting all would not be.
+    std::size_t total = 0;
+    for (const auto& t : tracks)
+        total += t.size();
+    out.events.reserve(total);
+    using Head = std::pair<std::uint32_t, std::size_t>; // tick, track
+    std::priority_queue<Head, std::vector<Head>, std::greater<>> heads;
+    std::vector<std::size_t> next(tracks.size(), 0);
+    for (std::size_t t = 0; t < tracks.size(); ++t)
+        if (!tracks[t].empty())
+            heads.push({tracks[t][0].tick, t});
+    while (!heads.empty()) {
+        const std::size_t t = heads.top().second;
+        heads.pop();
+        SmfEvent e = tracks[t][next[t]++];
+        e.timeUs = out.tickToUs(e.tick);
+        out.events.push_back(e);
+        if (next[t] < tracks[t].size())
+            heads.push({tracks[t][next[t]].tick, t});
     }
     out.lengthUs = out.tickToUs(out.lengthTicks);
     return {true, {}};

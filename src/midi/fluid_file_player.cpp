@@ -196,7 +196,8 @@ void FluidFilePlayer::stop() {
 }
 
 void FluidFilePlayer::setEndCallback(std::function<void()> callback) {
-    std::lock_guard lock(mutex_);
+    // Waits for a callback under way, so that its owner may go once this returns.
+    std::lock_guard lock(callbackMutex_);
     onEnd_ = std::move(callback);
 }
 
@@ -221,10 +222,12 @@ void FluidFilePlayer::watch() {
         positionUs_ = sequence_.lengthUs;
         player_.reset();
         state_ = State::Stopped;
-        std::function<void()> callback = onEnd_;
         lock.unlock();
-        if (callback)
-            callback();
+        {
+            std::lock_guard callbackLock(callbackMutex_);
+            if (onEnd_)
+                onEnd_();
+        }
         lock.lock();
     }
 }

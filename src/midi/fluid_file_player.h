@@ -65,6 +65,7 @@ private:
     std::uint32_t startTick_ = 0;
     bool pendingStart_ = false; // playing, waiting for the SoundFont before the player starts
     bool quit_ = false;
+    std::recursive_mutex callbackMutex_; // held while the end callback runs; never with mutex_
     std::function<void()> onEnd_;
     FluidPlayerPtr player_; // freed before the engine it plays on
     std::thread watcher_;

@@ -187,7 +187,8 @@ void ScheduledPlayer::stop() {
 }
 
 void ScheduledPlayer::setEndCallback(std::function<void()> callback) {
-    std::lock_guard lock(mutex_);
+    // Waits for a callback under way, so that its owner may go once this returns.
+    std::lock_guard lock(callbackMutex_);
     onEnd_ = std::move(callback);
 }
 
@@ -218,13 +219,9 @@ bool ScheduledPlayer::dispatchLocked(std::int64_t now) {
 }
 
 void ScheduledPlayer::fireEnd() {
-    std::function<void()> callback;
-    {
-        std::lock_guard lock(mutex_);
-        callback = onEnd_;
-    }
-    if (callback)
-        callback();
+    std::lock_guard lock(callbackMutex_);
+    if (onEnd_)
+        onEnd_();
 }
 
 void ScheduledPlayer::pump() {

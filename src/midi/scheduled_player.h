@@ -82,6 +82,7 @@ private:
     bool chase_ = false;             // controllers and programs before next_ still to send
     bool quit_ = false;
     std::atomic<std::uint64_t> generation_{0}; // changes whenever the thread must look again
+    std::recursive_mutex callbackMutex_;       // held while the end callback runs; never with mutex_
     std::function<void()> onEnd_;
     std::thread thread_; // last: started when everything else exists, joined first
 };

@@ -12,15 +12,17 @@ namespace {
 
 constexpr const char* USAGE = "usage: pokopen-cli info SONG\n"
                               "       pokopen-cli convert SONG OUT.kn2\n"
-                              "       pokopen-cli export-midi [--fm] SONG OUT.mid\n";
+                              "       pokopen-cli export-midi [--fm] SONG OUT.mid\n"
+                              "       pokopen-cli render [--soundfont SF2] [--rate HZ] SONG OUT.wav\n";
 
 int usage(std::ostream& err) {
     err << USAGE;
     return 2;
 }
 
-// Loads a song, reporting a failure as "pokopen-cli: FILE[:LINE]: what".
-bool load(const std::string& path, Song& song, std::ostream& err) {
+} // namespace
+
+bool loadSongForCli(const std::string& path, Song& song, std::ostream& err) {
     const FileResult r = loadSongFile(path, song);
     if (r.ok()) {
         if (r.repaired)
@@ -32,6 +34,12 @@ bool load(const std::string& path, Song& song, std::ostream& err) {
         err << ":" << r.line;
     err << ": " << r.message << "\n";
     return false;
+}
+
+namespace {
+
+bool load(const std::string& path, Song& song, std::ostream& err) {
+    return loadSongForCli(path, song, err);
 }
 
 int info(const std::string& path, std::ostream& out, std::ostream& err) {
@@ -75,7 +83,8 @@ int exportMidi(const std::string& in, const std::string& outPath, bool fm, std::
 
 } // namespace
 
-int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const CliCommand& render) {
     if (args.empty())
         return usage(err);
     const std::string& command = args[0];
@@ -92,6 +101,15 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         }
         if (rest.size() == 2)
             return exportMidi(rest[0], rest[1], fm, err);
+    }
+    if (command == "render") {
+        if (!render) {
+            err << "pokopen-cli: render: this build has no synthesizer\n";
+            return 1;
+        }
+        const int status = render(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+        if (status >= 0)
+            return status;
     }
     if (command == "--help" || command == "-h" || command == "help") {
         out << USAGE;

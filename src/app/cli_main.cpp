@@ -1,7 +1,16 @@
 #include "app/cli.h"
 
+#ifdef POKOPEN_WITH_RENDER
+#include "midi/render.h"
+#endif
+
 #include <iostream>
 
 int main(int argc, char** argv) {
-    return pokopen::runCli(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+#ifdef POKOPEN_WITH_RENDER
+    return pokopen::runCli(args, std::cout, std::cerr, pokopen::runRenderCommand);
+#else
+    return pokopen::runCli(args, std::cout, std::cerr);
+#endif
 }

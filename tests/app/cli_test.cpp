@@ -77,5 +77,23 @@ TEST_F(CliTest, WrongUsageExitsWithTwo) {
     EXPECT_NE(err_.str().find("usage:"), std::string::npos);
 }
 
+TEST_F(CliTest, RenderGoesToTheSynthesizerCommandWhenThereIsOne) {
+    // Without the synthesizer (the model-only build) render is a failure, not a usage error.
+    EXPECT_EQ(run({"render", "song.kn2", "out.wav"}), 1);
+    EXPECT_NE(err_.str().find("render"), std::string::npos);
+
+    std::vector<std::string> received;
+    const CliCommand render = [&received](const std::vector<std::string>& args, std::ostream&,
+                                          std::ostream&) {
+        received = args;
+        return args.size() == 2 ? 0 : -1;
+    };
+    err_.str("");
+    EXPECT_EQ(runCli({"render", "--rate", "22050", "a.kn2", "b.wav"}, out_, err_, render), 2);
+    EXPECT_EQ(received, (std::vector<std::string>{"--rate", "22050", "a.kn2", "b.wav"}));
+    EXPECT_NE(err_.str().find("usage:"), std::string::npos); // -1: wrong usage, the usage is shown
+    EXPECT_EQ(runCli({"render", "a.kn2", "b.wav"}, out_, err_, render), 0);
+}
+
 } // namespace
 } // namespace pokopen

@@ -1,0 +1,304 @@
+#include "midi/player_window.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+
+#include <algorithm>
+#include <limits>
+
+namespace pokopen {
+
+namespace {
+
+constexpr int WINDOW_WIDTH = 554;
+constexpr int WINDOW_HEIGHT = 180;
+constexpr int SEEK_INTERVAL_MS = 10;
+constexpr int TITLE_CELL_HEIGHT = 24;
+const QColor SILVER(0xC0, 0xC0, 0xC0);
+const QColor AQUA(0x00, 0xFF, 0xFF);
+const QColor TEAL(0x00, 0x80, 0x80);
+
+const char* const BUTTON_NAMES[TfrmMPlay::BUTTON_COUNT] = {
+    "btnPlay", "btnPause", "btnStop", "btnNext", "btnPrev", "btnStep", "btnBack", "btnRecord", "btnEject"};
+
+// The largest pixel size of `family` whose cell height is at most `cell` pixels.
+QFont fontWithCellHeight(const QString& family, int cell) {
+    QFont font(family);
+    for (int px = cell; px > 1; --px) {
+        font.setPixelSize(px);
+        if (QFontMetrics(font).height() <= cell)
+            break;
+    }
+    return font;
+}
+
+int toBar(std::int64_t ms) {
+    return static_cast<int>(std::clamp<std::int64_t>(ms, 0, std::numeric_limits<int>::max()));
+}
+
+// The release of a key with which the seek bar scrolls ends the scroll, as a mouse release does.
+bool isScrollKeyRelease(QEvent* event) {
+    if (event->type() != QEvent::KeyRelease)
+        return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->isAutoRepeat())
+        return false;
+    switch (key->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void showError(QWidget* parent, const QString& text) {
+    QMessageBox::critical(parent, QStringLiteral("ぽこぺんシーケンサ"), text);
+}
+
+} // namespace
+
+TfrmMPlay::TfrmMPlay(MidiFilePlayer& player, const QString& path, const QString& title,
+                     const QString& copyright, QWidget* parent, ErrorBox errorBox)
+    : QDialog(parent, Qt::Tool), player_(player), errorBox_(errorBox ? std::move(errorBox) : showError) {
+    setObjectName(QStringLiteral("frmMPlay"));
+    setWindowTitle(QStringLiteral("ぽこぺんプレイヤー"));
+    setModal(true);
+    QPalette windowPalette = palette();
+    windowPalette.setColor(QPalette::Window, SILVER);
+    setPalette(windowPalette);
+    setAutoFillBackground(true);
+
+    pnlTitle = new QFrame(this);
+    pnlTitle->setObjectName(QStringLiteral("pnlTitle"));
+    pnlTitle->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    pnlTitle->setGeometry(8, 8, 538, 57);
+    QPalette titlePalette = pnlTitle->palette();
+    titlePalette.setColor(QPalette::Window, AQUA);
+    titlePalette.setColor(QPalette::WindowText, TEAL);
+    pnlTitle->setPalette(titlePalette);
+    pnlTitle->setAutoFillBackground(true);
+
+    lblTitle = new QLabel(title, pnlTitle);
+    lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    lblTitle->setAlignment(Qt::AlignCenter);
+    lblTitle->setFont(fontWithCellHeight(QStringLiteral("IPAPGothic"), TITLE_CELL_HEIGHT));
+    lblTitle->setGeometry(2, 2, 534, 53);
+    lblCopy = new QLabel(copyright, pnlTitle);
+    lblCopy->setObjectName(QStringLiteral("lblCopy"));
+    lblCopy->hide();
+    pnlTitle->installEventFilter(this);
+    lblTitle->installEventFilter(this);
+
+    barSeek = new QScrollBar(Qt::Horizontal, this);
+    barSeek->setObjectName(QStringLiteral("barSeek"));
+    barSeek->setGeometry(8, 72, 538, 17);
+    barSeek->setRange(0, 100); // the design range, kept when nothing can be opened
+    barSeek->installEventFilter(this);
+    connect(barSeek, &QScrollBar::actionTriggered, this, &TfrmMPlay::barSeekActionTriggered);
+
+    mplPlayer = new QWidget(this);
+    mplPlayer->setObjectName(QStringLiteral("mplPlayer"));
+    mplPlayer->setGeometry(8, 96, 253, 30);
+    const QStyle::StandardPixmap icons[BUTTON_COUNT] = {
+        QStyle::SP_MediaPlay,         QStyle::SP_MediaPause,        QStyle::SP_MediaStop,
+        QStyle::SP_MediaSkipForward,  QStyle::SP_MediaSkipBackward, QStyle::SP_MediaSeekForward,
+        QStyle::SP_MediaSeekBackward, QStyle::SP_DialogYesButton,   QStyle::SP_ArrowUp};
+    for (int i = 0; i < BUTTON_COUNT; ++i) {
+        auto* b = new QToolButton(mplPlayer);
+        b->setObjectName(QString::fromLatin1(BUTTON_NAMES[i]));
+        b->setIcon(style()->standardIcon(icons[i]));
+        b->setGeometry(i * 28, 0, 28, 30);
+        b->setEnabled(false);
+        connect(b, &QToolButton::clicked, this, [this, i] { mplPlayerClick(static_cast<Button>(i)); });
+        buttons_[static_cast<std::size_t>(i)] = b;
+    }
+    buttons_[static_cast<std::size_t>(Button::Record)]->setText(QStringLiteral("●"));
+    buttons_[static_cast<std::size_t>(Button::Record)]->setIcon({});
+    buttons_[static_cast<std::size_t>(Button::Eject)]->setText(QStringLiteral("⏏"));
+    buttons_[static_cast<std::size_t>(Button::Eject)]->setIcon({});
+
+    chkRepeat = new QCheckBox(QStringLiteral("Repeat"), this);
+    chkRepeat->setObjectName(QStringLiteral("chkRepeat"));
+    QFont italic = chkRepeat->font();
+    italic.setItalic(true);
+    chkRepeat->setFont(italic);
+    chkRepeat->setGeometry(280, 102, 90, 20);
+
+    btnClose = new QPushButton(QStringLiteral("閉じる(&C)"), this);
+    btnClose->setObjectName(QStringLiteral("btnClose"));
+    btnClose->setGeometry(456, 142, 90, 28);
+    connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
+
+    tmrSeek = new QTimer(this);
+    tmrSeek->setObjectName(QStringLiteral("tmrSeek"));
+    connect(tmrSeek, &QTimer::timeout, this, &TfrmMPlay::tmrSeekTimer);
+
+    FormCreate(path);
+}
+
+TfrmMPlay::~TfrmMPlay() {
+    FormClose();
+}
+
+void TfrmMPlay::FormCreate(const QString& path) {
+    setFixedSize(WINDOW_WIDTH, WINDOW_HEIGHT);
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    if (!player_.open(path.toStdString())) {
+        errorBox_(this, QString::fromStdString(player_.errorText()));
+        return; // the window opens without a device; the timer stays stopped
+    }
+    player_.setEndCallback([this] {
+        // Possibly on the player's thread: pass it on to ours.
+        QMetaObject::invokeMethod(
+            this, [this] { updateButtons(); }, Qt::QueuedConnection);
+    });
+    barSeek->setRange(0, toBar(player_.lengthMs()));
+    barSeek->setValue(0);
+    updateButtons();
+    tmrSeek->start(SEEK_INTERVAL_MS);
+}
+
+void TfrmMPlay::FormClose() {
+    if (closed_)
+        return;
+    closed_ = true;
+    tmrSeek->stop();
+    player_.setEndCallback({});
+    if (player_.isOpen()) {
+        player_.stop();
+        player_.close();
+    }
+}
+
+void TfrmMPlay::done(int result) {
+    FormClose();
+    QDialog::done(result);
+}
+
+void TfrmMPlay::tmrSeekTimer() {
+    const std::int64_t position = player_.positionMs();
+    barSeek->setValue(toBar(position));
+    // At the end, play starts again from the beginning.
+    if (chkRepeat->isChecked() && position == player_.lengthMs())
+        player_.play();
+}
+
+void TfrmMPlay::barSeekActionTriggered(int action) {
+    switch (static_cast<QAbstractSlider::SliderAction>(action)) {
+    case QAbstractSlider::SliderSingleStepAdd:
+        barSeekScroll(ScrollCode::LineDown);
+        break;
+    case QAbstractSlider::SliderSingleStepSub:
+        barSeekScroll(ScrollCode::LineUp);
+        break;
+    case QAbstractSlider::SliderPageStepAdd:
+        barSeekScroll(ScrollCode::PageDown);
+        break;
+    case QAbstractSlider::SliderPageStepSub:
+        barSeekScroll(ScrollCode::PageUp);
+        break;
+    case QAbstractSlider::SliderToMinimum:
+        barSeekScroll(ScrollCode::Top);
+        break;
+    case QAbstractSlider::SliderToMaximum:
+        barSeekScroll(ScrollCode::Bottom);
+        break;
+    case QAbstractSlider::SliderMove:
+        barSeekScroll(ScrollCode::Track);
+        break;
+    case QAbstractSlider::SliderNoAction:
+        break;
+    }
+}
+
+void TfrmMPlay::barSeekScroll(ScrollCode code) {
+    if (code != ScrollCode::EndScroll) {
+        tmrSeek->stop(); // or the timer would pull the bar back while the user holds it
+        return;
+    }
+    if (!player_.isOpen())
+        return;
+    player_.seek(barSeek->value());
+    player_.play();
+    tmrSeek->start(SEEK_INTERVAL_MS);
+    updateButtons();
+}
+
+void TfrmMPlay::pnlTitleMouseDown() {
+    const QString shown = lblTitle->text();
+    lblTitle->setText(lblCopy->text());
+    lblCopy->setText(shown);
+}
+
+void TfrmMPlay::mplPlayerClick(Button button) {
+    switch (button) {
+    case Button::Play:
+        player_.play();
+        break;
+    case Button::Pause: // pauses, or goes on when paused
+        if (player_.state() == MidiFilePlayer::State::Paused)
+            player_.play();
+        else
+            player_.pause();
+        break;
+    case Button::Stop:
+        player_.stop();
+        break;
+    case Button::Next:
+        player_.seek(player_.lengthMs());
+        break;
+    case Button::Prev:
+        player_.seek(0);
+        break;
+    case Button::Step:
+    case Button::Back:
+    case Button::Record:
+    case Button::Eject:
+        break; // never enabled: a MIDI file player has none of these
+    }
+    updateButtons();
+}
+
+void TfrmMPlay::updateButtons() {
+    const MidiFilePlayer::Capabilities c = player_.capabilities();
+    const bool enabled[BUTTON_COUNT] = {c.play, c.pause, c.stop,   c.seek, c.seek,
+                                        c.step, c.step,  c.record, c.eject};
+    for (int i = 0; i < BUTTON_COUNT; ++i)
+        buttons_[static_cast<std::size_t>(i)]->setEnabled(enabled[i]);
+}
+
+bool TfrmMPlay::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+                       type == QEvent::MouseButtonDblClick;
+    if ((watched == pnlTitle || watched == lblTitle) && mouse) {
+        pnlTitleMouseDown(); // down shows the copyright, up the title again
+        return true;
+    }
+    if (watched == barSeek && (type == QEvent::MouseButtonRelease || isScrollKeyRelease(event))) {
+        const bool handled = QDialog::eventFilter(watched, event);
+        barSeekScroll(ScrollCode::EndScroll);
+        return handled;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace pokopen

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "midi/midi_file_player.h"
+
+#include <QDialog>
+
+#include <array>
+#include <functional>
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QPushButton;
+class QScrollBar;
+class QTimer;
+class QToolButton;
+
+namespace pokopen {
+
+// The test player "ぽこぺんプレイヤー": the song's title (press it for the copyright), a seek
+// bar that follows the playing position every 10 ms, the transport buttons, "Repeat" and a
+// close button. It plays one file through the player it is given and closes it when it closes.
+class TfrmMPlay : public QDialog {
+    Q_OBJECT
+public:
+    // Shows the text of a failed open to the user; tests pass one that only records.
+    using ErrorBox = std::function<void(QWidget* parent, const QString& text)>;
+
+    // The scroll codes of the seek bar: everything but EndScroll happens while the user holds it.
+    enum class ScrollCode { LineUp, LineDown, PageUp, PageDown, Position, Track, Top, Bottom, EndScroll };
+
+    // The transport buttons of the player control, in their order.
+    enum class Button { Play, Pause, Stop, Next, Prev, Step, Back, Record, Eject };
+    static constexpr int BUTTON_COUNT = 9;
+
+    TfrmMPlay(MidiFilePlayer& player, const QString& path, const QString& title, const QString& copyright,
+              QWidget* parent = nullptr, ErrorBox errorBox = {});
+    ~TfrmMPlay() override;
+
+    void tmrSeekTimer();
+    void barSeekScroll(ScrollCode code);
+    void pnlTitleMouseDown();
+    void mplPlayerClick(Button button);
+
+    void done(int result) override; // every way of closing passes here
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate(const QString& path);
+    void FormClose();
+    void updateButtons();
+    void barSeekActionTriggered(int action);
+
+    MidiFilePlayer& player_;
+    ErrorBox errorBox_;
+    bool closed_ = false;
+
+    QFrame* pnlTitle = nullptr;
+    QLabel* lblTitle = nullptr;
+    QLabel* lblCopy = nullptr;
+    QScrollBar* barSeek = nullptr;
+    QWidget* mplPlayer = nullptr;
+    std::array<QToolButton*, BUTTON_COUNT> buttons_{};
+    QCheckBox* chkRepeat = nullptr;
+    QTimer* tmrSeek = nullptr;
+    QPushButton* btnClose = nullptr;
+};
+
+} // namespace pokopen

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "midi/midi_out.h"
+
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace pokopen {
+
+// A MIDI output that remembers what it was told, for tests. Every call is recorded with the
+// steady-clock time it arrived at (microseconds), so timing can be measured. Thread-safe: a
+// player's scheduler thread may send while the test reads a snapshot.
+class RecordingMidiOut final : public MidiOut {
+public:
+    enum class Call { Open, Short, Long, Reset, Close };
+    struct Entry {
+        Call call;
+        std::vector<std::uint8_t> bytes; // the message of Short and Long
+        std::int64_t steadyUs;
+    };
+
+    explicit RecordingMidiOut(bool openSucceeds = true) : openSucceeds_(openSucceeds) {}
+
+    bool open() override {
+        add(Call::Open, {});
+        std::lock_guard lock(mutex_);
+        open_ = openSucceeds_;
+        return open_;
+    }
+    void shortMessage(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) override {
+        add(Call::Short, {status, data1, data2});
+    }
+    void longMessage(const std::vector<std::uint8_t>& bytes) override { add(Call::Long, bytes); }
+    void reset() override { add(Call::Reset, {}); }
+    void close() override {
+        add(Call::Close, {});
+        std::lock_guard lock(mutex_);
+        open_ = false;
+    }
+    bool isOpen() const override {
+        std::lock_guard lock(mutex_);
+        return open_;
+    }
+    std::string errorText() const override { return openSucceeds_ ? std::string() : "recording: refused"; }
+
+    std::vector<Entry> entries() const {
+        std::lock_guard lock(mutex_);
+        return entries_;
+    }
+    // The short messages only, as status/data1/data2 triples.
+    std::vector<std::vector<std::uint8_t>> shortMessages() const {
+        std::vector<std::vector<std::uint8_t>> out;
+        for (const Entry& e : entries())
+            if (e.call == Call::Short)
+                out.push_back(e.bytes);
+        return out;
+    }
+    void clear() {
+        std::lock_guard lock(mutex_);
+        entries_.clear();
+    }
+
+private:
+    void add(Call call, std::vector<std::uint8_t> bytes) {
+        const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
+                             std::chrono::steady_clock::now().time_since_epoch())
+                             .count();
+        std::lock_guard lock(mutex_);
+        entries_.push_back({call, std::move(bytes), now});
+    }
+
+    const bool openSucceeds_;
+    mutable std::mutex mutex_;
+    bool open_ = false;
+    std::vector<Entry> entries_;
+};
+
+} // namespace pokopen

@@ -1,0 +1,219 @@
+#include "midi/render.h"
+
+#include "app/cli.h"
+#include "midi/fluid_midi_out.h"
+#include "midi/midi_file.h"
+#include "midi/smf_reader.h"
+
+#include <fluidsynth.h>
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <charconv>
+#include <cmath>
+#include <memory>
+
+namespace pokopen {
+
+namespace {
+
+constexpr std::size_t BLOCK_FRAMES = 1024; // a multiple of the synthesizer's own block
+constexpr std::size_t SYNTH_BLOCK = 64;
+// Far beyond any song (1000 measures at the slowest tempo last under four hours), and within the
+// 32-bit sizes of a WAVE file at the highest rate.
+constexpr double MAX_SECONDS = 5 * 3600;
+
+void put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    out.push_back(static_cast<std::uint8_t>(v & 0xFF));
+    out.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+}
+void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    put16(out, v & 0xFFFF);
+    put16(out, v >> 16);
+}
+void putText(std::vector<std::uint8_t>& out, const char* text) {
+    out.insert(out.end(), text, text + 4);
+}
+
+RenderResult fail(std::string file, std::string message) {
+    return {false, std::move(file), std::move(message)};
+}
+
+} // namespace
+
+RenderResult renderMidi(const std::vector<std::uint8_t>& midiFile, const RenderOptions& options,
+                        std::vector<std::int16_t>& samples) {
+    samples.clear();
+    return renderMidi(midiFile, options,
+                      [&samples](std::size_t total, const std::int16_t* block, std::size_t n) {
+                          samples.reserve(2 * total);
+                          samples.insert(samples.end(), block, block + 2 * n);
+                          return true;
+                      });
+}
+
+RenderResult renderMidi(const std::vector<std::uint8_t>& midiFile, const RenderOptions& options,
+                        const RenderSink& sink) {
+    captureFluidLog();
+    SmfSequence sequence;
+    if (!parseSmf(midiFile, sequence).ok)
+        return fail({}, "not a MIDI file");
+    if (options.sampleRate < MIN_RENDER_RATE || options.sampleRate > MAX_RENDER_RATE)
+        return fail({}, "sample rate out of range");
+    if (!QFileInfo(QString::fromStdString(options.soundFont)).isFile())
+        return fail(options.soundFont, "SoundFont not found");
+    // Created in this order and freed in reverse: settings, synthesizer.
+    FluidSettingsPtr settings(new_fluid_settings());
+    if (!settings)
+        return fail({}, "the synthesizer cannot be created");
+    fluid_settings_setnum(settings.get(), "synth.sample-rate", options.sampleRate);
+    fluid_settings_setint(settings.get(), "synth.lock-memory", 0);
+    fluid_settings_setint(settings.get(), "synth.reverb.active", options.effects ? 1 : 0);
+    fluid_settings_setint(settings.get(), "synth.chorus.active", options.effects ? 1 : 0);
+    FluidSynthPtr synth(new_fluid_synth(settings.get()));
+    if (!synth)
+        return fail({}, "the synthesizer cannot be created");
+    if (!looksLikeSoundFont(options.soundFont) ||
+        fluid_synth_sfload(synth.get(), options.soundFont.c_str(), 1) == FLUID_FAILED)
+        return fail(options.soundFont, "not a SoundFont");
+
+    // The file's own length and a tail; the last notes fade during the tail.
+    const double seconds = static_cast<double>(sequence.lengthUs) / 1e6 + options.tailSeconds;
+    if (seconds > MAX_SECONDS)
+        return fail({}, "the MIDI file is too long");
+    const auto frames = static_cast<std::size_t>(seconds * options.sampleRate);
+
+    // The synthesizer starts sounds only at the start of one of its 64-frame blocks. Each message
+    // goes in at the block boundary nearest to its own frame, so no sound is off by more than half
+    // a block (0.73 ms at 44.1 kHz), and the error does not add up over the song.
+    const auto boundaryOf = [&options](std::int64_t timeUs) {
+        const auto frame =
+            static_cast<std::size_t>(std::llround(static_cast<double>(timeUs) * options.sampleRate / 1e6));
+        return (frame + SYNTH_BLOCK / 2) / SYNTH_BLOCK * SYNTH_BLOCK;
+    };
+    std::vector<std::int16_t> block(2 * BLOCK_FRAMES);
+    std::size_t next = 0;
+    for (std::size_t at = 0; at < frames;) {
+        while (next < sequence.events.size() && boundaryOf(sequence.events[next].timeUs) <= at) {
+            const SmfEvent& e = sequence.events[next++];
+            if (e.status == 0xF0) {
+                const std::vector<std::uint8_t>& m = sequence.sysex[static_cast<std::size_t>(e.sysex)];
+                if (m.size() >= 2 && m.front() == 0xF0) // FluidSynth takes it without F0 and F7
+                    fluid_synth_sysex(synth.get(), reinterpret_cast<const char*>(m.data() + 1),
+                                      static_cast<int>(m.size() - (m.back() == 0xF7 ? 2 : 1)), nullptr,
+                                      nullptr, nullptr, 0);
+            } else {
+                sendToSynth(synth.get(), e.status, e.data1, e.data2);
+            }
+        }
+        std::size_t until = frames;
+        if (next < sequence.events.size())
+            until = std::min(until, boundaryOf(sequence.events[next].timeUs));
+        const std::size_t n = std::min<std::size_t>({BLOCK_FRAMES, until - at});
+        fluid_synth_write_s16(synth.get(), static_cast<int>(n), block.data(), 0, 2, block.data(), 1, 2);
+        if (!sink(frames, block.data(), n))
+            return fail({}, "rendering was stopped");
+        at += n;
+    }
+    return {true, {}, {}};
+}
+
+std::vector<std::uint8_t> wavHeader(std::size_t frames, int sampleRate) {
+    // RIFF sizes are 32-bit; MAX_SECONDS keeps every renderable length within them.
+    const auto dataBytes = static_cast<std::uint32_t>(frames * 4);
+    std::vector<std::uint8_t> out;
+    putText(out, "RIFF");
+    put32(out, 36 + dataBytes);
+    putText(out, "WAVE");
+    putText(out, "fmt ");
+    put32(out, 16);
+    put16(out, 1); // PCM
+    put16(out, 2); // stereo
+    put32(out, static_cast<std::uint32_t>(sampleRate));
+    put32(out, static_cast<std::uint32_t>(sampleRate) * 4);
+    put16(out, 4);
+    put16(out, 16);
+    putText(out, "data");
+    put32(out, dataBytes);
+    return out;
+}
+
+RenderResult renderSongToWav(const Song& song, const RenderOptions& options, const std::string& path) {
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(path, "cannot be created");
+    std::vector<std::uint8_t> bytes;
+    const auto write = [&file, &bytes] {
+        return file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) ==
+               static_cast<qint64>(bytes.size());
+    };
+    bool headerWritten = false;
+    bool writeFailed = false;
+    const RenderResult r =
+        renderMidi(buildMidiFile(song, false), options,
+                   [&](std::size_t total, const std::int16_t* block, std::size_t n) {
+                       if (!headerWritten) {
+                           bytes = wavHeader(total, options.sampleRate);
+                           headerWritten = true;
+                           if (!write())
+                               return !(writeFailed = true);
+                       }
+                       bytes.clear();
+                       for (std::size_t i = 0; i < 2 * n; ++i) { // little-endian whatever the machine
+                           const auto v = static_cast<std::uint16_t>(block[i]);
+                           bytes.push_back(static_cast<std::uint8_t>(v & 0xFF));
+                           bytes.push_back(static_cast<std::uint8_t>(v >> 8));
+                       }
+                       return !(writeFailed = !write());
+                   });
+    if (writeFailed)
+        return fail(path, "cannot be written");
+    if (!r.ok)
+        return r; // the file is discarded; an earlier one stays as it was
+    if (!file.commit())
+        return fail(path, "cannot be written");
+    return {true, {}, {}};
+}
+
+int runRenderCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    (void)out;
+    RenderOptions options;
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if ((a == "--soundfont" || a == "--rate") && i + 1 < args.size()) {
+            const std::string& value = args[++i];
+            if (a == "--soundfont") {
+                options.soundFont = value;
+                continue;
+            }
+            int rate = 0;
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), rate);
+            if (ec != std::errc() || end != value.data() + value.size() || rate < MIN_RENDER_RATE ||
+                rate > MAX_RENDER_RATE) {
+                err << "pokopen-cli: --rate: " << value << ": not a sample rate in " << MIN_RENDER_RATE
+                    << ".." << MAX_RENDER_RATE << "\n";
+                return 2;
+            }
+            options.sampleRate = rate;
+        } else if (a.starts_with("--")) {
+            return -1; // wrong usage: the caller prints the usage
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (files.size() != 2)
+        return -1;
+    Song song;
+    if (!loadSongForCli(files[0], song, err))
+        return 1;
+    const RenderResult r = renderSongToWav(song, options, files[1]);
+    if (!r.ok) {
+        err << "pokopen-cli: " << (r.file.empty() ? files[0] : r.file) << ": " << r.message << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace pokopen

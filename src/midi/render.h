@@ -1,0 +1,52 @@
+#pragma once
+
+#include "midi/fluid_engine.h"
+#include "model/song.h"
+
+#include <cstdint>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+// Rendering a song to audio with the built-in synthesizer, offline: no sound card, the
+// synthesizer's sample clock drives the file player, so every event lands on its sample.
+namespace pokopen {
+
+struct RenderOptions {
+    std::string soundFont = DEFAULT_SOUNDFONT;
+    int sampleRate = 44100;
+    double tailSeconds = 1.0; // after the file ends, so that the last notes can fade
+    bool effects = true;      // the synthesizer's reverb and chorus
+};
+
+inline constexpr int MIN_RENDER_RATE = 8000;
+inline constexpr int MAX_RENDER_RATE = 96000;
+
+struct RenderResult {
+    bool ok = false;
+    std::string file; // the file the failure is about (the SoundFont or the output)
+    std::string message;
+};
+
+// Receives the rendered sound block by block (interleaved stereo 16-bit samples); `totalFrames`
+// is known before the first block. Returning false stops rendering.
+using RenderSink =
+    std::function<bool(std::size_t totalFrames, const std::int16_t* samples, std::size_t frames)>;
+
+// Renders a Standard MIDI File: exactly the length of the file (its latest end of track) and
+// the tail.
+RenderResult renderMidi(const std::vector<std::uint8_t>& midiFile, const RenderOptions& options,
+                        const RenderSink& sink);
+RenderResult renderMidi(const std::vector<std::uint8_t>& midiFile, const RenderOptions& options,
+                        std::vector<std::int16_t>& samples);
+// The 44-byte RIFF/WAVE header of 16-bit stereo PCM.
+std::vector<std::uint8_t> wavHeader(std::size_t frames, int sampleRate);
+// The song as its MIDI file would sound, written atomically to `path` while it renders.
+RenderResult renderSongToWav(const Song& song, const RenderOptions& options, const std::string& path);
+
+// pokopen-cli render [--soundfont SF2] [--rate HZ] SONG OUT.wav; `args` follow the word
+// "render". Returns the exit status.
+int runRenderCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+} // namespace pokopen

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "midi/midi_file_player.h"
+#include "midi/midi_out.h"
+#include "midi/player_clock.h"
+#include "midi/smf_reader.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace pokopen {
+
+// Plays a MIDI file on a MidiOut (an external port) by sending each message at its time.
+// The file is parsed once at open; the position runs on the clock from the point where
+// playback last started.
+//
+// Threaded mode keeps a scheduler thread that sleeps on the steady clock until the next
+// message is due. Manual mode has no thread: the owner calls pump(), which sends whatever is due
+// by the clock — tests drive it with a clock they move by hand.
+class ScheduledPlayer final : public MidiFilePlayer {
+public:
+    enum class Mode { Threaded, Manual };
+    // How long before a message is due the thread stops sleeping and watches the clock.
+    static constexpr std::int64_t SPIN_US = 500;
+
+    // `clock` must outlive the player; in threaded mode it must be the steady clock's time.
+    ScheduledPlayer(std::unique_ptr<MidiOut> out, const PlayerClock& clock, Mode mode = Mode::Threaded);
+    ~ScheduledPlayer() override;
+    ScheduledPlayer(const ScheduledPlayer&) = delete;
+    ScheduledPlayer& operator=(const ScheduledPlayer&) = delete;
+
+    bool open(const std::string& path) override;
+    // Opens an already parsed sequence (the file that was just written, or a test's).
+    bool openSequence(SmfSequence sequence);
+    void close() override;
+    bool isOpen() const override;
+    std::string errorText() const override;
+
+    std::int64_t lengthMs() const override;
+    std::int64_t positionMs() const override;
+    State state() const override;
+    Capabilities capabilities() const override;
+
+    void seek(std::int64_t ms) override;
+    void play() override;
+    void pause() override;
+    void stop() override;
+    void setEndCallback(std::function<void()> callback) override;
+
+    // Sends every message that is due and notices the end. Manual mode only needs it.
+    void pump();
+
+    // The clock time at which the message of index `i` is due in the current run, for timing
+    // measurements; -1 when not playing.
+    std::int64_t dueUs(std::size_t i) const;
+
+private:
+    std::int64_t positionUsLocked(std::int64_t now) const;
+    std::int64_t dueClockLocked(std::int64_t timeUs) const;
+    // Sends what is due; returns true when the end was reached in this call.
+    bool dispatchLocked(std::int64_t now);
+    void sendLocked(const SmfEvent& e);
+    void silenceLocked();
+    void run();
+    void fireEnd();
+
+    std::unique_ptr<MidiOut> out_;
+    const PlayerClock& clock_;
+    const Mode mode_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    SmfSequence sequence_;
+    State state_ = State::Closed;
+    std::string error_;
+    std::int64_t anchorPosUs_ = 0;   // the position when playback last started or stopped
+    std::int64_t anchorClockUs_ = 0; // the clock at that moment
+    std::size_t next_ = 0;           // the next message to send
+    bool chase_ = false;             // controllers and programs before next_ still to send
+    bool quit_ = false;
+    std::atomic<std::uint64_t> generation_{0}; // changes whenever the thread must look again
+    std::recursive_mutex callbackMutex_;       // held while the end callback runs; never with mutex_
+    std::function<void()> onEnd_;
+    std::thread thread_; // last: started when everything else exists, joined first
+};
+
+} // namespace pokopen

@@ -1,0 +1,211 @@
+#include "midi/fluid_engine.h"
+#include "midi/fluid_file_player.h"
+#include "midi/fluid_midi_out.h"
+#include "midi/midi_file.h"
+#include "model/new_song.h"
+#include "model/store_check.h"
+#include "support/song_builders.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <thread>
+
+namespace pokopen {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// An engine that plays in real time into a raw file instead of a sound card, so that the
+// built-in synthesizer can be tested on a machine without one.
+std::shared_ptr<FluidEngine> fileEngine(const QTemporaryDir& dir, std::string soundFont = DEFAULT_SOUNDFONT) {
+    FluidEngine::Options options;
+    options.soundFont = std::move(soundFont);
+    options.audioDrivers = {"file"};
+    options.fileName = (dir.path() + "/out.raw").toStdString();
+    std::string error;
+    auto engine = FluidEngine::create(options, error);
+    EXPECT_TRUE(engine) << error;
+    return engine;
+}
+
+bool hasSound(const QByteArray& raw) {
+    const auto* s = reinterpret_cast<const std::int16_t*>(raw.constData());
+    for (qsizetype i = 0; i < raw.size() / 2; ++i)
+        if (std::abs(s[i]) > 200)
+            return true;
+    return false;
+}
+
+TEST(FluidEngine, WithoutASoundCardOpeningFailsQuicklyWithAText) {
+    const auto start = Clock::now();
+    std::string error;
+    auto engine = FluidEngine::create(FluidEngine::Options{}, error);
+    EXPECT_LT(Clock::now() - start, 5s);
+    if (engine)
+        GTEST_SKIP() << "this machine has a sound card";
+    EXPECT_FALSE(error.empty());
+
+    // Test notes then fail to open, so the caller beeps; sending to the closed device is harmless.
+    FluidMidiOut out;
+    EXPECT_FALSE(out.open());
+    EXPECT_FALSE(out.isOpen());
+    EXPECT_FALSE(out.errorText().empty());
+    out.shortMessage(0x90, 60, 127);
+    out.reset();
+    out.close();
+
+    FluidFilePlayer player;
+    QTemporaryDir dir;
+    const std::string path = (dir.path() + "/knb.mid").toStdString();
+    ASSERT_TRUE(writeMidiFile(path, makeNewSong(), false));
+    EXPECT_FALSE(player.open(path));
+    EXPECT_FALSE(player.errorText().empty());
+    EXPECT_FALSE(player.isOpen());
+}
+
+TEST(FluidEngine, TestNotesSoundOnceTheSoundFontIsLoaded) {
+    QTemporaryDir dir;
+    auto engine = fileEngine(dir);
+    ASSERT_TRUE(engine);
+    FluidMidiOut out(engine);
+    ASSERT_TRUE(out.open());
+    engine->waitForSoundFont();
+    ASSERT_TRUE(engine->soundFontReady());
+    EXPECT_TRUE(engine->soundFontError().empty());
+    out.shortMessage(0xC0, 0, 0);
+    out.shortMessage(0x90, 60, 127);
+    std::this_thread::sleep_for(150ms);
+    out.reset();
+    out.close();
+    EXPECT_FALSE(out.isOpen());
+    engine.reset();
+    QFile raw(dir.path() + "/out.raw");
+    ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(hasSound(raw.readAll()));
+}
+
+TEST(FluidEngine, ABadSoundFontIsReportedAndNotesStaySilent) {
+    QTemporaryDir dir;
+    auto engine = fileEngine(dir, "/nonexistent/none.sf2");
+    ASSERT_TRUE(engine); // the output opens; only the instruments are missing
+    FluidMidiOut out(engine);
+    ASSERT_TRUE(out.open());
+    out.shortMessage(0x90, 60, 127); // before or after the failed load: dropped, never blocks
+    engine->waitForSoundFont();
+    EXPECT_FALSE(engine->soundFontReady());
+    EXPECT_NE(engine->soundFontError().find("/nonexistent/none.sf2"), std::string::npos);
+    out.shortMessage(0x90, 62, 127);
+    out.reset();
+}
+
+TEST(FluidEngine, CreatingDoesNotWaitForABigSoundFont) {
+    const std::string big = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
+    if (!QFile::exists(QString::fromStdString(big)))
+        GTEST_SKIP() << "no big SoundFont here";
+    QTemporaryDir dir;
+    const std::string path = (dir.path() + "/knb.mid").toStdString();
+    ASSERT_TRUE(writeMidiFile(path, makeNewSong(), false));
+    const auto start = Clock::now();
+    auto engine = fileEngine(dir, big);
+    ASSERT_TRUE(engine);
+    // Test notes and test play do not wait for the load: notes are dropped meanwhile, and play
+    // starts the file once the SoundFont is there.
+    FluidMidiOut out(engine);
+    EXPECT_TRUE(out.open());
+    out.shortMessage(0xC0, 0, 0);
+    out.shortMessage(0x90, 60, 127);
+    out.reset();
+    FluidFilePlayer player(engine);
+    ASSERT_TRUE(player.open(path));
+    player.play();
+    EXPECT_EQ(player.state(), MidiFilePlayer::State::Playing);
+    EXPECT_EQ(player.positionMs(), 0);
+    const auto returned = Clock::now();
+    EXPECT_FALSE(engine->soundFontReady());
+    engine->waitForSoundFont();
+    const auto loaded = Clock::now();
+    EXPECT_TRUE(engine->soundFontReady());
+    EXPECT_LT((returned - start) * 3, loaded - start);
+    std::this_thread::sleep_for(150ms);
+    EXPECT_GT(player.positionMs(), 0);
+}
+
+class FluidFilePlayerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        engine = fileEngine(dir);
+        ASSERT_TRUE(engine);
+        engine->waitForSoundFont();
+        Song song = makeNewSong();
+        for (int beat = 0; beat < 4; ++beat)
+            testing::addNote(song, 0, beat * 24, 24, 23);
+        ASSERT_TRUE(checkStore(song).empty());
+        path = (dir.path() + "/knb.mid").toStdString();
+        ASSERT_TRUE(writeMidiFile(path, song, false));
+    }
+    QTemporaryDir dir;
+    std::shared_ptr<FluidEngine> engine;
+    std::string path;
+};
+
+TEST_F(FluidFilePlayerTest, PlaysPausesSeeksAndReportsTheEnd) {
+    FluidFilePlayer player(engine);
+    std::atomic<int> ends{0};
+    player.setEndCallback([&ends] { ++ends; });
+    ASSERT_TRUE(player.open(path)) << player.errorText();
+    EXPECT_EQ(player.lengthMs(), 2250);
+    EXPECT_EQ(player.positionMs(), 0);
+    EXPECT_TRUE(player.capabilities().play && player.capabilities().seek);
+
+    player.play();
+    std::this_thread::sleep_for(300ms);
+    const std::int64_t playing = player.positionMs();
+    EXPECT_GT(playing, 150);
+    EXPECT_LT(playing, 900);
+    player.pause();
+    EXPECT_EQ(player.state(), MidiFilePlayer::State::Paused);
+    const std::int64_t paused = player.positionMs();
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(player.positionMs(), paused);
+
+    // Seek near the end and play: the end arrives, reads as the length, and is reported once.
+    player.seek(2000);
+    EXPECT_EQ(player.positionMs(), 2000);
+    player.play();
+    std::this_thread::sleep_for(100ms);
+    EXPECT_GE(player.positionMs(), 2000); // never back to the start of the file
+    for (int i = 0; i < 200 && ends == 0; ++i)
+        std::this_thread::sleep_for(5ms);
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(player.state(), MidiFilePlayer::State::Stopped);
+    EXPECT_EQ(player.positionMs(), player.lengthMs());
+
+    // Play at the end starts again from the beginning.
+    player.play();
+    std::this_thread::sleep_for(50ms);
+    EXPECT_LT(player.positionMs(), 1000);
+    player.close();
+    EXPECT_FALSE(player.isOpen());
+    EXPECT_EQ(player.lengthMs(), 0);
+}
+
+TEST_F(FluidFilePlayerTest, RefusesAMissingOrDamagedFile) {
+    FluidFilePlayer player(engine);
+    EXPECT_FALSE(player.open((dir.path() + "/missing.mid").toStdString()));
+    EXPECT_FALSE(player.errorText().empty());
+    QFile bad(dir.path() + "/bad.mid");
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("MThd garbage");
+    bad.close();
+    EXPECT_FALSE(player.open(bad.fileName().toStdString()));
+    EXPECT_FALSE(player.errorText().empty());
+    EXPECT_FALSE(player.isOpen());
+}
+
+} // namespace
+} // namespace pokopen

@@ -1,0 +1,132 @@
+#include "midi/midi_file.h"
+#include "midi/render.h"
+#include "model/new_song.h"
+#include "model/store_check.h"
+#include "support/song_builders.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace pokopen {
+namespace {
+
+constexpr int RATE = 44100;
+constexpr std::uint8_t MIDDLE_C = 23;
+constexpr int WOODBLOCK = 115; // a short, sharp sound whose start is easy to find
+
+// Eight bars of 4/4 at 120 bpm, a quarter note on every beat.
+Song beatSong() {
+    Song song = makeNewSong();
+    song.partInstrument[0] = WOODBLOCK;
+    for (int beat = 0; beat < 32; ++beat) {
+        testing::addNote(song, 0, beat * 24, 24, MIDDLE_C);
+        EXPECT_TRUE(checkStore(song).empty());
+    }
+    return song;
+}
+
+// Sample frames where a sound starts. A sound is found where the level (left plus right) rises
+// above `threshold` after `quietFrames` frames below a tenth of it; its start is then traced back
+// to the end of the silence before it (no sample louder than `floor` in WINDOW frames), so that a
+// slow attack does not count as lateness.
+std::vector<long> onsets(const std::vector<std::int16_t>& stereo, int threshold, long quietFrames,
+                         int floor) {
+    constexpr long WINDOW = 32;
+    const auto level = [&stereo](long frame) {
+        const auto f = static_cast<std::size_t>(frame) * 2;
+        return std::abs(stereo[f] + stereo[f + 1]);
+    };
+    const long frames = static_cast<long>(stereo.size() / 2);
+    std::vector<long> found;
+    long quiet = quietFrames;
+    for (long f = 0; f < frames; ++f) {
+        const int l = level(f);
+        if (l >= threshold && quiet >= quietFrames) {
+            long start = f;
+            long silent = 0;
+            for (long g = f; g > 0 && f - g < quietFrames && silent < WINDOW; --g) {
+                silent = level(g - 1) <= floor ? silent + 1 : 0;
+                if (silent == 0)
+                    start = g - 1;
+            }
+            found.push_back(start);
+        }
+        quiet = l < threshold / 10 ? quiet + 1 : (l >= threshold ? 0 : quiet);
+    }
+    return found;
+}
+
+TEST(Render, EveryBeatStartsWithinThreeMillisecondsOfItsTime) {
+    std::vector<std::int16_t> samples;
+    RenderOptions options;
+    options.sampleRate = RATE;
+    options.effects = false; // no reverb tail, so that the silence before each beat is silent
+    const RenderResult r = renderMidi(buildMidiFile(beatSong(), false), options, samples);
+    ASSERT_TRUE(r.ok) << r.message;
+
+    const std::vector<long> found = onsets(samples, 1000, RATE / 20, 4);
+    ASSERT_EQ(found.size(), 32u);
+    double worst = 0;
+    double sum = 0;
+    for (std::size_t beat = 0; beat < found.size(); ++beat) {
+        // The file's lead-in is 0.25 s; then a beat every 0.5 s.
+        const double expectedMs = 250.0 + 500.0 * static_cast<double>(beat);
+        const double actualMs = 1000.0 * static_cast<double>(found[beat]) / RATE;
+        const double error = actualMs - expectedMs;
+        EXPECT_LE(std::abs(error), 3.0) << "beat " << beat << " at " << actualMs << " ms";
+        worst = std::max(worst, std::abs(error));
+        sum += error;
+    }
+    std::printf("onset error: worst %.3f ms, mean %.3f ms\n", worst, sum / 32.0);
+    // The file plays for 16.25 s, then the one-second tail.
+    EXPECT_EQ(samples.size(), static_cast<std::size_t>(17.25 * RATE) * 2);
+}
+
+TEST(Render, WritesAWaveFileAtomicallyAndRefusesBadSoundFonts) {
+    QTemporaryDir dir;
+    const std::string out = (dir.path() + "/song.wav").toStdString();
+    Song song = makeNewSong();
+    testing::addNote(song, 0, 0, 24, MIDDLE_C);
+    RenderOptions options;
+    options.sampleRate = 22050;
+    options.tailSeconds = 0;
+    ASSERT_TRUE(renderSongToWav(song, options, out).ok);
+    QFile file(QString::fromStdString(out));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray wav = file.readAll();
+    ASSERT_GE(wav.size(), 44);
+    EXPECT_EQ(wav.left(4), "RIFF");
+    EXPECT_EQ(wav.mid(8, 8), "WAVEfmt ");
+    const auto le32 = [&wav](int at) {
+        return static_cast<std::uint32_t>(static_cast<std::uint8_t>(wav[at])) |
+               static_cast<std::uint32_t>(static_cast<std::uint8_t>(wav[at + 1])) << 8 |
+               static_cast<std::uint32_t>(static_cast<std::uint8_t>(wav[at + 2])) << 16 |
+               static_cast<std::uint32_t>(static_cast<std::uint8_t>(wav[at + 3])) << 24;
+    };
+    EXPECT_EQ(le32(24), 22050u);
+    EXPECT_EQ(le32(40), static_cast<std::uint32_t>(wav.size() - 44));
+    // 0.75 s of song (lead-in and one quarter note at 120 bpm), 4 bytes a frame.
+    EXPECT_EQ(le32(40), static_cast<std::uint32_t>(0.75 * 22050) * 4);
+
+    // A file that is no SoundFont fails, names it, and leaves the earlier output alone.
+    const std::string notSf2 = (dir.path() + "/bad.sf2").toStdString();
+    QFile bad(QString::fromStdString(notSf2));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("not a soundfont");
+    bad.close();
+    options.soundFont = notSf2;
+    const RenderResult r = renderSongToWav(song, options, out);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.file, notSf2);
+    EXPECT_EQ(QFile(QString::fromStdString(out)).size(), wav.size());
+    options.soundFont = (dir.path() + "/missing.sf2").toStdString();
+    EXPECT_FALSE(renderSongToWav(song, options, out).ok);
+}
+
+} // namespace
+} // namespace pokopen

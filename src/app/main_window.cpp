@@ -12,8 +12,13 @@
 #include "editor/editor_window.h"
 #include "midi/midi_file.h"
 #include "midi/midi_out.h"
+#include "midi/midi_out_dialog.h"
+#include "midi/midi_out_settings.h"
+#include "midi/player_window.h"
+#include "midi/rtmidi_port_out.h"
 #include "model/new_song.h"
 #include "model/song_file.h"
+#include "model/text_codec.h"
 #include "navigation/find_dialog.h"
 #include "navigation/navigation.h"
 #include "parts/all_part_dialog.h"
@@ -36,6 +41,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSlider>
 #include <QTabBar>
 #include <QTabWidget>
@@ -81,10 +87,11 @@ QString executableFolder() {
     return QCoreApplication::applicationDirPath();
 }
 
-TfrmMain::TfrmMain(const QStringList& arguments, std::unique_ptr<Prompts> prompts, const QString& iniPath,
+TfrmMain::TfrmMain(const QStringList& arguments, std::unique_ptr<Prompts> prompts, Files files,
                    QWidget* parent)
     : QMainWindow(parent), prompts_(prompts ? std::move(prompts) : std::make_unique<DialogPrompts>()),
-      iniPath_(iniPath.isEmpty() ? AppPaths::forRunningProgram().iniPath() : iniPath) {
+      iniPath_(files.iniPath.isEmpty() ? AppPaths::forRunningProgram().iniPath() : files.iniPath),
+      playFilePath_(files.playFilePath) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowIcon(toolIcon(ToolIcon::Play));
     QFont uiFont(QStringLiteral("MS UI Gothic"));
@@ -95,7 +102,13 @@ TfrmMain::TfrmMain(const QStringList& arguments, std::unique_ptr<Prompts> prompt
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT);
     setCentralWidget(client);
-    midiOut_ = std::make_unique<NullMidiOut>();
+    {
+        // Test notes go to the device chosen in the settings; the synthesizer loads its
+        // SoundFont in the background so that start-up does not wait for it.
+        QSettings ini(iniPath_, QSettings::IniFormat);
+        midiOut_ = std::make_unique<SwitchableMidiOut>(makeMidiOut(readMidiOutSettings(ini)));
+        midiOut_->prepare();
+    }
     buildMenu();
     buildToolbar(client);
     buildSelectors(client);
@@ -143,6 +156,8 @@ void TfrmMain::buildMenu() {
         &TfrmMain::mnuAllPartClick);
     add(file, mnuFM, "mnuFM", QStringLiteral("FM音源モード(&F)"), {}, &TfrmMain::mnuFMClick);
     mnuFM->setCheckable(true);
+    add(file, mnuMidiDevice, "mnuMidiDevice", QStringLiteral("MIDI出力の設定(&D)..."), {},
+        &TfrmMain::mnuMidiDeviceClick);
     file->addSeparator();
     add(file, mnuExit, "mnuExit", QStringLiteral("ぽこぺんシーケンサの終了(&X)"), {},
         &TfrmMain::mnuExitClick);
@@ -165,7 +180,8 @@ void TfrmMain::buildMenu() {
 
     QMenu* play = bar->addMenu(QStringLiteral("演奏(&P)"));
     play->setObjectName(QStringLiteral("mnuPlay"));
-    add(play, mnuMPlay, "mnuMPlay", QStringLiteral("テスト演奏(&O)"), QKeySequence(Qt::Key_F5), nullptr);
+    add(play, mnuMPlay, "mnuMPlay", QStringLiteral("テスト演奏(&O)"), QKeySequence(Qt::Key_F5),
+        &TfrmMain::mnuMPlayClick);
 
     QMenu* help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -718,6 +734,40 @@ void TfrmMain::mnuAllPartClick() {
         markModified();
         showPartSettings();
     }
+}
+
+void TfrmMain::mnuMidiDeviceClick() {
+    QSettings ini(iniPath_, QSettings::IniFormat);
+    TfrmMidiOut dialog(ini, listMidiOutPorts(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    midiOut_->replace(makeMidiOut(readMidiOutSettings(ini)));
+}
+
+void TfrmMain::mnuMPlayClick() {
+    const QString path =
+        playFilePath_.isEmpty() ? AppPaths::forRunningProgram().testPlayMidiPath() : playFilePath_;
+    bool written = false;
+    {
+        WaitScope wait(this);
+        written = writeMidiFile(path.toStdString(), session_.song, session_.state.fmMode);
+    }
+    // Playing a stale or missing file would mislead: say that the file could not be written.
+    if (!written) {
+        prompts_->showError(this,
+                            QStringLiteral("ﾌｧｲﾙ %1 を作成できません").arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    // A test note left open would hold the synthesizer; the player has a device of its own.
+    if (midiOut_->isOpen()) {
+        midiOut_->reset();
+        midiOut_->close();
+    }
+    QSettings ini(iniPath_, QSettings::IniFormat);
+    const std::unique_ptr<MidiFilePlayer> player = makeMidiFilePlayer(readMidiOutSettings(ini));
+    TfrmMPlay dialog(*player, path, decodeSongText(session_.song.songTitle),
+                     decodeSongText(session_.song.songCopyright), this);
+    dialog.exec();
 }
 
 void TfrmMain::mnuEditorClick() {

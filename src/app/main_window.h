@@ -22,7 +22,7 @@ class QToolButton;
 namespace pokopen {
 
 class DynamicsPage;
-class MidiOut;
+class SwitchableMidiOut;
 class NoteEntryController;
 class PanPage;
 class PartPage;
@@ -37,10 +37,15 @@ class TfrmPalette;
 class TfrmMain : public QMainWindow {
     Q_OBJECT
 public:
-    // `arguments` are the command-line arguments after the program name; `iniPath` names the INI
-    // file (empty: where the running program keeps it).
+    // Where the program's own files go; empty paths: where the running program keeps them.
+    struct Files {
+        QString iniPath;
+        QString playFilePath; // the test-play MIDI file
+    };
+
+    // `arguments` are the command-line arguments after the program name.
     explicit TfrmMain(const QStringList& arguments = {}, std::unique_ptr<Prompts> prompts = nullptr,
-                      const QString& iniPath = {}, QWidget* parent = nullptr);
+                      Files files = {}, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     SongSession& session() { return session_; }
@@ -57,6 +62,8 @@ public:
     void mnuHelpContClick();
     void mnuAboutClick();
     void mnuAllPartClick();
+    void mnuMidiDeviceClick();
+    void mnuMPlayClick();
     void mnuEditorClick();
     void mnuFindClick();
     void mnuFindNextClick();
@@ -122,9 +129,10 @@ private:
     SongSession session_;
     std::unique_ptr<Prompts> prompts_;
     QString iniPath_;
+    QString playFilePath_;
     TfrmPalette* palette_ = nullptr;
     TfrmFind* find_ = nullptr;
-    std::unique_ptr<MidiOut> midiOut_;
+    std::unique_ptr<SwitchableMidiOut> midiOut_;
     NoteEntryController* noteEntry_ = nullptr;
     ScorePage* scorePage_ = nullptr;
     DynamicsPage* expPage_ = nullptr;
@@ -160,6 +168,7 @@ public:
     QAction* mnuSet = nullptr;
     QAction* mnuAllPart = nullptr;
     QAction* mnuFM = nullptr;
+    QAction* mnuMidiDevice = nullptr;
     QAction* mnuExit = nullptr;
     QAction* mnuEditor = nullptr;
     QAction* mnuDivide = nullptr;

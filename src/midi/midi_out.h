@@ -39,4 +39,27 @@ public:
     std::string errorText() const override;
 };
 
+// The device that test notes go to, which the user may change while the program runs: windows
+// keep a reference to this one object, and the choice behind it is replaced.
+class SwitchableMidiOut final : public MidiOut {
+public:
+    explicit SwitchableMidiOut(std::unique_ptr<MidiOut> device) : device_(std::move(device)) {}
+    // Silences and closes the current device, then uses `device` from now on.
+    void replace(std::unique_ptr<MidiOut> device);
+
+    bool open() override { return device_->open(); }
+    void shortMessage(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) override {
+        device_->shortMessage(status, data1, data2);
+    }
+    void reset() override { device_->reset(); }
+    void close() override { device_->close(); }
+    bool isOpen() const override { return device_->isOpen(); }
+    void longMessage(const std::vector<std::uint8_t>& bytes) override { device_->longMessage(bytes); }
+    void prepare() override { device_->prepare(); }
+    std::string errorText() const override { return device_->errorText(); }
+
+private:
+    std::unique_ptr<MidiOut> device_;
+};
+
 } // namespace pokopen

@@ -1,5 +1,6 @@
 #include "app/image_view.h"
 #include "app/main_window.h"
+#include "midi/midi_file.h"
 #include "model/new_song.h"
 #include "model/song_file.h"
 #include "model/store_check.h"
@@ -81,8 +82,12 @@ private:
 class MainWindowTest : public ::testing::Test {
 protected:
     std::unique_ptr<TfrmMain> make(const QStringList& args = {}) {
+        // Test notes go nowhere, so that no test waits for a synthesizer.
+        QSettings ini(path("pokopen.ini"), QSettings::IniFormat);
+        ini.setValue("MIDIOUT/Device", "none");
+        ini.sync();
         return std::make_unique<TfrmMain>(args, std::make_unique<ScriptedPrompts>(script),
-                                          path("pokopen.ini"));
+                                          TfrmMain::Files{path("pokopen.ini"), path("knb.mid")});
     }
     QString path(const QString& name) const { return dir.filePath(name); }
     void saveNote(const QString& name, int part = 0) {
@@ -414,6 +419,36 @@ TEST_F(MainWindowTest, ClosingTheMeasureEditorShowsItsPointer) {
     EXPECT_EQ(w->session().state.currentMeasure, 12);
     EXPECT_EQ(w->pagMain->currentWidget(), w->tabScore);
     EXPECT_FALSE(w->session().state.modified);
+}
+
+TEST_F(MainWindowTest, TestPlayWritesThePlayFileAndLeavesTheSongAlone) {
+    auto w = make();
+    testing::addNote(w->session().song, 0, 0, 24, 23);
+    // Close every modal window (the player, and the box saying no device could be opened).
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    closer.start(20);
+    w->tolMPlay->click();
+    closer.stop();
+    QFile played(path("knb.mid"));
+    ASSERT_TRUE(played.open(QIODevice::ReadOnly));
+    const QByteArray bytes = played.readAll();
+    const std::vector<std::uint8_t> expected = buildMidiFile(w->session().song, false);
+    EXPECT_EQ(bytes, QByteArray(reinterpret_cast<const char*>(expected.data()),
+                                static_cast<qsizetype>(expected.size())));
+    EXPECT_FALSE(w->session().state.modified);
+    EXPECT_TRUE(script.errors.isEmpty());
+}
+
+TEST_F(MainWindowTest, TestPlaySaysWhenThePlayFileCannotBeWritten) {
+    auto w = std::make_unique<TfrmMain>(QStringList{}, std::make_unique<ScriptedPrompts>(script),
+                                        TfrmMain::Files{path("pokopen.ini"), path("no/folder/knb.mid")});
+    w->mnuMPlay->trigger(); // no player opens: the error is told instead
+    ASSERT_EQ(script.errors.size(), 1);
+    EXPECT_TRUE(script.errors[0].contains(QStringLiteral("knb.mid を作成できません")));
 }
 
 TEST_F(MainWindowTest, PaletteShowsWithTheStaffPageAndKeepsItsPlace) {

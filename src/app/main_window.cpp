@@ -736,6 +736,19 @@ void TfrmMain::mnuAllPartClick() {
     }
 }
 
+void TfrmMain::showManualView(const QString& view) {
+    if (view == QLatin1String("curves"))
+        pagMain->setCurrentWidget(tabExp);
+    else if (view == QLatin1String("signature"))
+        pagMain->setCurrentWidget(tabAlter);
+    else if (view == QLatin1String("parts"))
+        pagMain->setCurrentWidget(tabPart);
+    else if (view == QLatin1String("editor"))
+        mnuEditorClick();
+    else if (view == QLatin1String("player"))
+        mnuMPlayClick();
+}
+
 void TfrmMain::mnuMidiDeviceClick() {
     QSettings ini(iniPath_, QSettings::IniFormat);
     TfrmMidiOut dialog(ini, listMidiOutPorts(), this);

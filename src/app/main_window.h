@@ -85,6 +85,10 @@ public:
     void updateSignatureTab();
     void showPartSettings();
 
+    // Brings one view on screen for the manual's pictures: palette, curves, signature, parts,
+    // editor or player.
+    void showManualView(const QString& view);
+
     // Every edit ends here: the song differs from its file.
     void markModified();
 

@@ -7,7 +7,6 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pokopen"));
-    QApplication::setApplicationDisplayName(pokopen::PROGRAM_TITLE);
     pokopen::installFontSubstitutions();
     QStringList arguments = QApplication::arguments().mid(1);
     // A hidden option for the manual's pictures: --manual-view NAME SONG.

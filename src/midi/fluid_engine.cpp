@@ -62,13 +62,23 @@ std::shared_ptr<FluidEngine> FluidEngine::create(const Options& options, std::st
     captureFluidLog();
     std::shared_ptr<FluidEngine> engine(new FluidEngine);
     engine->soundFont_ = options.soundFont;
-    for (const std::string& driver : options.audioDrivers) {
+    // POKOPEN_AUDIO_DRIVER names the one FluidSynth audio driver to use, for machines whose sound
+    // goes elsewhere (or nowhere: "file" with no file name plays into /dev/null).
+    std::vector<std::string> drivers = options.audioDrivers;
+    std::string fileName = options.fileName;
+    if (const QByteArray forced = qgetenv("POKOPEN_AUDIO_DRIVER");
+        !forced.isEmpty() && options.fileName.empty()) {
+        drivers = {forced.toStdString()};
+        if (drivers.front() == "file")
+            fileName = "/dev/null";
+    }
+    for (const std::string& driver : drivers) {
         FluidSettingsPtr settings(new_fluid_settings());
         if (!settings)
             break;
         fluid_settings_setstr(settings.get(), "audio.driver", driver.c_str());
-        if (!options.fileName.empty())
-            fluid_settings_setstr(settings.get(), "audio.file.name", options.fileName.c_str());
+        if (!fileName.empty())
+            fluid_settings_setstr(settings.get(), "audio.file.name", fileName.c_str());
         FluidSynthPtr synth(new_fluid_synth(settings.get()));
         if (!synth)
             continue;

@@ -15,9 +15,29 @@ int main(int argc, char** argv) {
         manualView = arguments[1];
         arguments = arguments.mid(2);
     }
+    // Another, for the test of an installed program: --test-play-and-quit SONG opens the song,
+    // test-plays it, closes the player (and any message box) and closes the program.
+    bool testPlayAndQuit = false;
+    if (!arguments.isEmpty() && arguments[0] == QLatin1String("--test-play-and-quit")) {
+        testPlayAndQuit = true;
+        arguments = arguments.mid(1);
+    }
     pokopen::TfrmMain window(arguments);
     window.show();
     if (!manualView.isEmpty())
         QTimer::singleShot(300, &window, [&window, manualView] { window.showManualView(manualView); });
+    QTimer closer;
+    if (testPlayAndQuit) {
+        QObject::connect(&closer, &QTimer::timeout, [] {
+            if (QWidget* modal = QApplication::activeModalWidget())
+                modal->close();
+        });
+        QTimer::singleShot(300, &window, [&window, &closer] {
+            closer.start(500);
+            window.mnuMPlayClick();
+            closer.stop();
+            window.close();
+        });
+    }
     return QApplication::exec();
 }

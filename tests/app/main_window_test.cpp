@@ -377,6 +377,19 @@ TEST_F(MainWindowTest, ClickOnTheStaffEntersANoteAndEnablesSave) {
     EXPECT_EQ(picture.pixelColor(130, 148), QColor(0x00, 0xFF, 0x00));
 }
 
+TEST_F(MainWindowTest, DoubleClickOnANoteDeletesItWithoutEnteringItAgain) {
+    auto w = make();
+    w->show();
+    ImageView* staff = w->scorePage()->imgScore();
+    QTest::mouseMove(staff, QPoint(120, 148));
+    QTest::mouseClick(staff, Qt::LeftButton, {}, QPoint(120, 148));
+    ASSERT_EQ(w->session().song.row(0).count(), 4);
+    // A double click as the mouse delivers it: press, release, double-click, release.
+    QTest::mouseDClick(staff, Qt::LeftButton, {}, QPoint(120, 148));
+    EXPECT_EQ(w->session().song.row(0).count(), 2);
+    EXPECT_EQ(checkStore(w->session().song), "");
+}
+
 TEST_F(MainWindowTest, JumpToTheEndShowsThePartAndTabOfTheLatestEvent) {
     auto w = make();
     EventRow& dynamics = w->session().song.row(2);

@@ -123,6 +123,7 @@ std::vector<std::uint8_t> wavHeader(std::size_t frames, int sampleRate) {
     // RIFF sizes are 32-bit; MAX_SECONDS keeps every renderable length within them.
     const auto dataBytes = static_cast<std::uint32_t>(frames * 4);
     std::vector<std::uint8_t> out;
+    out.reserve(44); // the whole header (and no false alarm from GCC's overflow check at -O3)
     putText(out, "RIFF");
     put32(out, 36 + dataBytes);
     putText(out, "WAVE");

@@ -154,10 +154,11 @@ void TfrmMain::buildMenu() {
     add(file, mnuSet, "mnuSet", QStringLiteral("曲の設定(&T)..."), {}, &TfrmMain::mnuSetClick);
     add(file, mnuAllPart, "mnuAllPart", QStringLiteral("パートの一括設定(&P)..."), {},
         &TfrmMain::mnuAllPartClick);
-    add(file, mnuFM, "mnuFM", QStringLiteral("FM音源モード(&F)"), {}, &TfrmMain::mnuFMClick);
-    mnuFM->setCheckable(true);
+    // The MIDI output settings sit with the other settings, before FM mode and its separator.
     add(file, mnuMidiDevice, "mnuMidiDevice", QStringLiteral("MIDI出力の設定(&D)..."), {},
         &TfrmMain::mnuMidiDeviceClick);
+    add(file, mnuFM, "mnuFM", QStringLiteral("FM音源モード(&F)"), {}, &TfrmMain::mnuFMClick);
+    mnuFM->setCheckable(true);
     file->addSeparator();
     add(file, mnuExit, "mnuExit", QStringLiteral("ぽこぺんシーケンサの終了(&X)"), {},
         &TfrmMain::mnuExitClick);

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTabWidget>
@@ -113,6 +114,41 @@ TEST_F(MainWindowTest, StartsWithANewUntitledSong) {
     EXPECT_TRUE(w->btnPart[0]->isChecked());
     EXPECT_EQ(w->pagMain->count(), 6);
     EXPECT_EQ(w->pagMain->tabText(4), QStringLiteral("調性／拍子(*)"));
+}
+
+TEST_F(MainWindowTest, MenusHoldTheirItemsShortcutsAndSeparators) {
+    auto w = make();
+    // Each menu's entries as "caption|shortcut", separators as "-".
+    auto entries = [&](const char* menuName) {
+        QStringList out;
+        for (QAction* a : w->findChild<QMenu*>(menuName)->actions())
+            out << (a->isSeparator() ? QStringLiteral("-") : a->text() + "|" + a->shortcut().toString());
+        return out;
+    };
+    EXPECT_EQ(
+        entries("mnuFile"),
+        (QStringList{QStringLiteral("新規作成(&N)|Ctrl+N"), QStringLiteral("ファイルを開く(&O)...|Ctrl+O"),
+                     "-", QStringLiteral("上書き保存(&S)|Ctrl+S"), QStringLiteral("名前を付けて保存(&A)...|"),
+                     QStringLiteral("MIDIファイル出力(&M)...|Ctrl+M"), "-",
+                     QStringLiteral("曲の設定(&T)...|"), QStringLiteral("パートの一括設定(&P)...|"),
+                     QStringLiteral("MIDI出力の設定(&D)...|"), QStringLiteral("FM音源モード(&F)|"), "-",
+                     QStringLiteral("ぽこぺんシーケンサの終了(&X)|")}));
+    EXPECT_EQ(entries("mnuEdit"),
+              (QStringList{QStringLiteral("編集画面を開く(&W)|"), "-", QStringLiteral("３連符モード(&D)|")}));
+    EXPECT_EQ(entries("mnuSearch"),
+              (QStringList{QStringLiteral("検索(&F)...|Ctrl+F"), QStringLiteral("次を検索(&S)|F3"),
+                           QStringLiteral("曲の最終地点にジャンプ(&E)|")}));
+    EXPECT_EQ(entries("mnuPlay"), (QStringList{QStringLiteral("テスト演奏(&O)|F5")}));
+    EXPECT_EQ(entries("mnuHelp"),
+              (QStringList{QStringLiteral("ヘルプの目次(&C)|"), "-", QStringLiteral("バージョン情報(&A)|")}));
+    // Every command is there to use, and every toolbar button has its hint.
+    for (QAction* a : w->findChildren<QAction*>()) {
+        if (!a->isSeparator() && a->objectName().startsWith("mnu") && a != w->mnuSave) {
+            EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
+        }
+    }
+    EXPECT_EQ(w->tolJumpEnd->toolTip(), QStringLiteral("曲の最終地点にジャンプします。"));
+    EXPECT_EQ(w->tolFM->toolTip(), QStringLiteral("FM音源モードのON/OFF"));
 }
 
 TEST_F(MainWindowTest, CommandLineJoinsArgumentsWithBlanks) {

@@ -6,29 +6,9 @@
 #include <QPainter>
 #include <QRadioButton>
 
-#include <map>
-#include <utility>
+#include <algorithm>
 
 namespace pokopen {
-
-QFont uiFont(int cellHeight, bool bold) {
-    static std::map<std::pair<int, bool>, int> pixelSizes;
-    QFont font(QStringLiteral("IPAGothic"));
-    font.setBold(bold);
-    auto [it, fresh] = pixelSizes.try_emplace({cellHeight, bold}, cellHeight);
-    if (fresh) {
-        // Largest pixel size whose line height does not exceed the cell.
-        for (int size = cellHeight; size > 1; --size) {
-            font.setPixelSize(size);
-            if (QFontMetrics(font).height() <= cellHeight) {
-                it->second = size;
-                break;
-            }
-        }
-    }
-    font.setPixelSize(it->second);
-    return font;
-}
 
 RadioGroup::RadioGroup(const QString& title, const QStringList& items, int columns, QWidget* parent)
     : QGroupBox(title, parent), group_(new QButtonGroup(this)), columns_(std::max(columns, 1)) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QFont>
 #include <QGroupBox>
 #include <QImage>
 #include <QStringList>
@@ -11,10 +10,6 @@ class QRadioButton;
 
 // Small widgets shared by the curve, signature and search windows.
 namespace pokopen {
-
-// The UI font ("MS UI Gothic" on the original platform, IPAGothic here) whose line height is
-// `cellHeight` pixels, as sizes are given for the whole character cell.
-QFont uiFont(int cellHeight, bool bold = false);
 
 // A titled group of radio buttons laid out in columns, with one item index (-1 for none).
 // `clicked` is emitted only when the user picks an item, not when code sets the index.

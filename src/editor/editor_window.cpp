@@ -1,5 +1,6 @@
 #include "editor/editor_window.h"
 
+#include "app/program.h"
 #include "editor/editor_image.h"
 #include "editor/mini_notes.h"
 #include "model/pitch.h"
@@ -7,7 +8,6 @@
 
 #include <QApplication>
 #include <QButtonGroup>
-#include <QFontMetrics>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -34,19 +34,10 @@ const QColor YELLOW(255, 255, 0);
 const QColor WHITE(255, 255, 255);
 const QColor MAGENTA(255, 0, 255);
 
-// The UI font at the pixel size whose cell height is `height`.
-QFont uiFont(int height) {
-    QFont font(QStringLiteral("IPAGothic"));
+// The grid's UI font at the pixel size whose cell height fits `height`, drawn without smoothing.
+QFont gridFont(int height) {
+    QFont font = fontWithCellHeight(QStringLiteral("IPAGothic"), height, false, CellFit::NotAbove);
     font.setStyleStrategy(QFont::NoAntialias);
-    int best = height;
-    for (int size = height; size >= height / 2; --size) {
-        font.setPixelSize(size);
-        if (QFontMetrics(font).height() <= height) {
-            best = size;
-            break;
-        }
-    }
-    font.setPixelSize(best);
     return font;
 }
 
@@ -290,8 +281,8 @@ void TfrmEditor::btnOctDownClick() {
 }
 
 void TfrmEditor::drawEditorGrid() {
-    static const QFont measureFont = uiFont(12);
-    static const QFont partFont = uiFont(15);
+    static const QFont measureFont = gridFont(12);
+    static const QFont partFont = gridFont(15);
     const EventStore& store = session_.song.store;
     QImage& image = imgEditor_->image();
     QPainter p(&image);

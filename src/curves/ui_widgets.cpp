@@ -2,8 +2,6 @@
 
 #include <QButtonGroup>
 #include <QFontMetrics>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QRadioButton>
 
 #include <algorithm>
@@ -60,33 +58,6 @@ void RadioGroup::layoutItems() {
         const int row = i % rows;
         item(i)->setGeometry(8 + column * columnWidth, top + row * rowHeight, columnWidth, rowHeight);
     }
-}
-
-ImageControl::ImageControl(int width, int height, QWidget* parent)
-    : QWidget(parent), image_(width, height, QImage::Format_RGB32) {
-    image_.fill(Qt::white);
-    setFixedSize(width, height);
-    setMouseTracking(true);
-}
-
-void ImageControl::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.drawImage(0, 0, image_);
-}
-
-void ImageControl::mousePressEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
-    emit mouseDown(event->button(), p.x(), p.y());
-}
-
-void ImageControl::mouseMoveEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
-    emit mouseMove(p.x(), p.y());
-}
-
-void ImageControl::mouseReleaseEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
-    emit mouseUp(event->button(), p.x(), p.y());
 }
 
 } // namespace pokopen

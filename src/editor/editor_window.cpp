@@ -1,7 +1,7 @@
 #include "editor/editor_window.h"
 
+#include "app/image_view.h"
 #include "app/program.h"
-#include "editor/editor_image.h"
 #include "editor/mini_notes.h"
 #include "model/pitch.h"
 #include "model/timeline.h"
@@ -114,9 +114,10 @@ TfrmEditor::TfrmEditor(SongSession& session, QWidget* parent)
     barMeas_->setSingleStep(1);
     barMeas_->setPageStep(3);
 
-    imgEditor_ = new EditorImage(IMAGE_WIDTH, IMAGE_HEIGHT, this);
+    imgEditor_ = new ImageView(IMAGE_WIDTH, IMAGE_HEIGHT, this);
     imgEditor_->setObjectName(QStringLiteral("imgEditor"));
     imgEditor_->move(8, 72);
+    imgEditor_->setMouseTracking(true);
 
     btnPoint_ = makeButton<QToolButton>(this, "btnPoint", "ポインタ", 8, 370);
     btnSelA_ = makeButton<QToolButton>(this, "btnSelA", "選択端Ａ", 86, 370);
@@ -137,9 +138,20 @@ TfrmEditor::TfrmEditor(SongSession& session, QWidget* parent)
     btnOk_->setDefault(true);
 
     connect(barMeas_, &QScrollBar::valueChanged, this, &TfrmEditor::barMeasChange);
-    connect(imgEditor_, &EditorImage::mouseMoved, this, &TfrmEditor::imgEditorMouseMove);
-    connect(imgEditor_, &EditorImage::clicked, this, &TfrmEditor::imgEditorClick);
-    connect(imgEditor_, &EditorImage::doubleClicked, this, &TfrmEditor::imgEditorDblClick);
+    // A press and a double-click are also where the mouse is, even when no move came before.
+    connect(imgEditor_, &ImageView::mouseMoved, this,
+            [this](Qt::MouseButtons, int x, int y) { imgEditorMouseMove(x, y); });
+    connect(imgEditor_, &ImageView::mousePressed, this,
+            [this](Qt::MouseButton, int x, int y) { imgEditorMouseMove(x, y); });
+    connect(imgEditor_, &ImageView::clicked, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton)
+            imgEditorClick();
+    });
+    connect(imgEditor_, &ImageView::mouseDoubleClicked, this, [this](Qt::MouseButton button, int x, int y) {
+        imgEditorMouseMove(x, y);
+        if (button == Qt::LeftButton)
+            imgEditorDblClick();
+    });
     connect(btnPoint_, &QToolButton::clicked, this, [this] { editor_.setMode(ClickMode::Pointer); });
     connect(btnSelA_, &QToolButton::clicked, this, [this] { editor_.setMode(ClickMode::EndA); });
     connect(btnSelB_, &QToolButton::clicked, this, [this] { editor_.setMode(ClickMode::EndB); });

@@ -12,7 +12,13 @@ void BoxDialogMessages::beep() {
 
 DialogMessages::Answer BoxDialogMessages::askWarning(QWidget* parent, const QString& caption,
                                                      const QString& text) {
-    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::NoButton, parent);
+    return askYesNoCancel(parent, QMessageBox::Warning, caption, text);
+}
+
+DialogMessages::Answer askYesNoCancel(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                                      const QString& text) {
+    using Answer = DialogMessages::Answer;
+    QMessageBox box(icon, caption, text, QMessageBox::NoButton, parent);
     QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
     QPushButton* cancel = box.addButton(QStringLiteral("ｷｬﾝｾﾙ"), QMessageBox::RejectRole);

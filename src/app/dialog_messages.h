@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QString>
 
 class QWidget;
@@ -28,6 +29,11 @@ public:
     Answer askWarning(QWidget* parent, const QString& caption, const QString& text) override;
     void showWarning(QWidget* parent, const QString& caption, const QString& text) override;
 };
+
+// A modal box with `icon` and the buttons Yes, No and Cancel in the program's texts, Yes the
+// default; closing the box is Cancel.
+DialogMessages::Answer askYesNoCancel(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                                      const QString& text);
 
 // One shared instance of the real boxes, for callers that do not bring their own.
 DialogMessages& standardDialogMessages();

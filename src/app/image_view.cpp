@@ -30,6 +30,7 @@ void ImageView::paintEvent(QPaintEvent*) {
 
 void ImageView::mousePressEvent(QMouseEvent* event) {
     const QPoint p = imagePoint(event);
+    pressedButton_ = event->button();
     emit mousePressed(event->button(), p.x(), p.y());
 }
 
@@ -40,11 +41,16 @@ void ImageView::mouseMoveEvent(QMouseEvent* event) {
 
 void ImageView::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint p = imagePoint(event);
+    const bool click = event->button() == pressedButton_ && rect().contains(p);
+    pressedButton_ = Qt::NoButton;
     emit mouseReleased(event->button(), p.x(), p.y());
+    if (click)
+        emit clicked(event->button(), p.x(), p.y());
 }
 
 void ImageView::mouseDoubleClickEvent(QMouseEvent* event) {
     const QPoint p = imagePoint(event);
+    pressedButton_ = Qt::NoButton;
     emit mouseDoubleClicked(event->button(), p.x(), p.y());
 }
 

@@ -7,7 +7,8 @@ namespace pokopen {
 
 // An image with its own bitmap: a fixed-size widget that shows a QImage of the same size in
 // logical pixels, drawn by its owner, and reports the mouse in image pixels. Drawing surfaces
-// (the staff, the curve graphs, the measure editor) paint into image() and call update().
+// (the staff, the curve graphs, the measure editor) paint into image() and call update(). Views
+// that follow the pointer with no button held turn on mouse tracking.
 class ImageView : public QWidget {
     Q_OBJECT
 public:
@@ -22,6 +23,9 @@ signals:
     void mouseMoved(Qt::MouseButtons buttons, int x, int y);
     void mouseReleased(Qt::MouseButton button, int x, int y);
     void mouseDoubleClicked(Qt::MouseButton button, int x, int y);
+    // A release inside the view of the button last pressed inside it, after mouseReleased. The
+    // release that ends a double-click is not another click.
+    void clicked(Qt::MouseButton button, int x, int y);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -32,6 +36,7 @@ protected:
 
 private:
     QImage image_;
+    Qt::MouseButton pressedButton_ = Qt::NoButton;
 };
 
 } // namespace pokopen

@@ -20,9 +20,18 @@ void installFontSubstitutions() {
                                QStringList{QStringLiteral("IPAMincho"), QStringLiteral("IPAPMincho")});
 }
 
-QFont fontWithCellHeight(const QString& family, int cellHeight, bool bold) {
+QFont fontWithCellHeight(const QString& family, int cellHeight, bool bold, CellFit fit) {
     QFont font(family);
     font.setBold(bold);
+    if (fit == CellFit::NotAbove) {
+        for (int size = cellHeight; size > 1; --size) {
+            font.setPixelSize(size);
+            if (QFontMetrics(font).height() <= cellHeight)
+                return font;
+        }
+        font.setPixelSize(1);
+        return font;
+    }
     int best = cellHeight;
     int bestError = 1 << 20;
     for (int size = std::max(1, cellHeight / 2); size <= cellHeight + 4; ++size) {

@@ -6,26 +6,13 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QPushButton>
 
 namespace pokopen {
 
 Prompts::Answer DialogPrompts::askSaveChanges(QWidget* parent) {
     QApplication::beep();
-    QMessageBox box(QMessageBox::Question, QStringLiteral("確認"),
-                    QStringLiteral("ファイルは変更されています。\n保存しますか？"), QMessageBox::NoButton,
-                    parent);
-    QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
-    QPushButton* cancel = box.addButton(QStringLiteral("ｷｬﾝｾﾙ"), QMessageBox::RejectRole);
-    box.setDefaultButton(yes);
-    box.setEscapeButton(cancel);
-    box.exec();
-    if (box.clickedButton() == yes)
-        return Answer::Yes;
-    if (box.clickedButton() == no)
-        return Answer::No;
-    return Answer::Cancel;
+    return askYesNoCancel(parent, QMessageBox::Question, QStringLiteral("確認"),
+                          QStringLiteral("ファイルは変更されています。\n保存しますか？"));
 }
 
 QString DialogPrompts::openFileName(QWidget* parent, const QString& folder) {

@@ -115,7 +115,7 @@ bool editCurvePoint(EventRow& row, std::uint8_t kind, std::int32_t tick, std::ui
     }
     // At one tick a curve point goes after the note-offs and before the note-ons.
     std::int32_t at = start;
-    while (at < row.count() && row.pos[idx(at)] == tick && row.kind[idx(at)] == KIND_NOTE_OFF)
+    while (at < row.count() && row.pos[idx(at)] == tick && tieOrder(row.kind[idx(at)]) < tieOrder(kind))
         ++at;
     row.insertAt(at, {tick, kind, value, 0});
     const MergeResult merged = mergePass(row, kind, at);

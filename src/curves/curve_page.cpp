@@ -1,5 +1,6 @@
 #include "curves/curve_page.h"
 
+#include "app/image_view.h"
 #include "curves/curve_graph.h"
 #include "curves/curve_painter.h"
 #include "curves/ui_widgets.h"
@@ -76,13 +77,15 @@ CurvePage::CurvePage(SongSession& session, CurveKind curve, QWidget* parent)
     panelPalette.setColor(QPalette::Window, look.background);
     panel->setPalette(panelPalette);
 
-    image_ = new ImageControl(CURVE_IMAGE_WIDTH, traits.imageHeight, panel);
+    image_ = new ImageView(CURVE_IMAGE_WIDTH, traits.imageHeight, panel);
     image_->setObjectName(QString::fromLatin1(look.image));
     image_->move(PANEL_BORDER, PANEL_BORDER);
     image_->image().fill(look.background);
-    connect(image_, &ImageControl::mouseDown, this, &CurvePage::imgMouseDown);
-    connect(image_, &ImageControl::mouseMove, this, &CurvePage::imgMouseMove);
-    connect(image_, &ImageControl::mouseUp, this, [this] { imgMouseUp(); });
+    image_->setMouseTracking(true); // the value label follows the pointer with no button held
+    connect(image_, &ImageView::mousePressed, this, &CurvePage::imgMouseDown);
+    connect(image_, &ImageView::mouseMoved, this,
+            [this](Qt::MouseButtons, int x, int y) { imgMouseMove(x, y); });
+    connect(image_, &ImageView::mouseReleased, this, [this] { imgMouseUp(); });
 
     mode_ = new RadioGroup(QString(), {QStringLiteral("入力"), QStringLiteral("削除")}, 1, this);
     mode_->setObjectName(QString::fromLatin1(look.modeGroup));

@@ -10,7 +10,7 @@ class QLabel;
 
 namespace pokopen {
 
-class ImageControl;
+class ImageView;
 class RadioGroup;
 
 // One curve editor tab: the graph of the current measure on an image, painted with the left
@@ -45,7 +45,7 @@ private:
 
     SongSession& session_;
     CurveKind curve_;
-    ImageControl* image_ = nullptr;
+    ImageView* image_ = nullptr;
     RadioGroup* mode_ = nullptr;
     QCheckBox* allParts_ = nullptr; // none on the tempo page
     QLabel* value_ = nullptr;

@@ -2,33 +2,11 @@
 
 #include <QButtonGroup>
 #include <QFontMetrics>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QRadioButton>
 
-#include <map>
-#include <utility>
+#include <algorithm>
 
 namespace pokopen {
-
-QFont uiFont(int cellHeight, bool bold) {
-    static std::map<std::pair<int, bool>, int> pixelSizes;
-    QFont font(QStringLiteral("IPAGothic"));
-    font.setBold(bold);
-    auto [it, fresh] = pixelSizes.try_emplace({cellHeight, bold}, cellHeight);
-    if (fresh) {
-        // Largest pixel size whose line height does not exceed the cell.
-        for (int size = cellHeight; size > 1; --size) {
-            font.setPixelSize(size);
-            if (QFontMetrics(font).height() <= cellHeight) {
-                it->second = size;
-                break;
-            }
-        }
-    }
-    font.setPixelSize(it->second);
-    return font;
-}
 
 RadioGroup::RadioGroup(const QString& title, const QStringList& items, int columns, QWidget* parent)
     : QGroupBox(title, parent), group_(new QButtonGroup(this)), columns_(std::max(columns, 1)) {
@@ -80,33 +58,6 @@ void RadioGroup::layoutItems() {
         const int row = i % rows;
         item(i)->setGeometry(8 + column * columnWidth, top + row * rowHeight, columnWidth, rowHeight);
     }
-}
-
-ImageControl::ImageControl(int width, int height, QWidget* parent)
-    : QWidget(parent), image_(width, height, QImage::Format_RGB32) {
-    image_.fill(Qt::white);
-    setFixedSize(width, height);
-    setMouseTracking(true);
-}
-
-void ImageControl::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.drawImage(0, 0, image_);
-}
-
-void ImageControl::mousePressEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
-    emit mouseDown(event->button(), p.x(), p.y());
-}
-
-void ImageControl::mouseMoveEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
-    emit mouseMove(p.x(), p.y());
-}
-
-void ImageControl::mouseReleaseEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
-    emit mouseUp(event->button(), p.x(), p.y());
 }
 
 } // namespace pokopen

@@ -1,13 +1,13 @@
 #include "editor/editor_window.h"
 
-#include "editor/editor_image.h"
+#include "app/image_view.h"
+#include "app/program.h"
 #include "editor/mini_notes.h"
 #include "model/pitch.h"
 #include "model/timeline.h"
 
 #include <QApplication>
 #include <QButtonGroup>
-#include <QFontMetrics>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -34,19 +34,10 @@ const QColor YELLOW(255, 255, 0);
 const QColor WHITE(255, 255, 255);
 const QColor MAGENTA(255, 0, 255);
 
-// The UI font at the pixel size whose cell height is `height`.
-QFont uiFont(int height) {
-    QFont font(QStringLiteral("IPAGothic"));
+// The grid's UI font at the pixel size whose cell height fits `height`, drawn without smoothing.
+QFont gridFont(int height) {
+    QFont font = fontWithCellHeight(QStringLiteral("IPAGothic"), height, false, CellFit::NotAbove);
     font.setStyleStrategy(QFont::NoAntialias);
-    int best = height;
-    for (int size = height; size >= height / 2; --size) {
-        font.setPixelSize(size);
-        if (QFontMetrics(font).height() <= height) {
-            best = size;
-            break;
-        }
-    }
-    font.setPixelSize(best);
     return font;
 }
 
@@ -123,9 +114,10 @@ TfrmEditor::TfrmEditor(SongSession& session, QWidget* parent)
     barMeas_->setSingleStep(1);
     barMeas_->setPageStep(3);
 
-    imgEditor_ = new EditorImage(IMAGE_WIDTH, IMAGE_HEIGHT, this);
+    imgEditor_ = new ImageView(IMAGE_WIDTH, IMAGE_HEIGHT, this);
     imgEditor_->setObjectName(QStringLiteral("imgEditor"));
     imgEditor_->move(8, 72);
+    imgEditor_->setMouseTracking(true);
 
     btnPoint_ = makeButton<QToolButton>(this, "btnPoint", "ポインタ", 8, 370);
     btnSelA_ = makeButton<QToolButton>(this, "btnSelA", "選択端Ａ", 86, 370);
@@ -146,9 +138,20 @@ TfrmEditor::TfrmEditor(SongSession& session, QWidget* parent)
     btnOk_->setDefault(true);
 
     connect(barMeas_, &QScrollBar::valueChanged, this, &TfrmEditor::barMeasChange);
-    connect(imgEditor_, &EditorImage::mouseMoved, this, &TfrmEditor::imgEditorMouseMove);
-    connect(imgEditor_, &EditorImage::clicked, this, &TfrmEditor::imgEditorClick);
-    connect(imgEditor_, &EditorImage::doubleClicked, this, &TfrmEditor::imgEditorDblClick);
+    // A press and a double-click are also where the mouse is, even when no move came before.
+    connect(imgEditor_, &ImageView::mouseMoved, this,
+            [this](Qt::MouseButtons, int x, int y) { imgEditorMouseMove(x, y); });
+    connect(imgEditor_, &ImageView::mousePressed, this,
+            [this](Qt::MouseButton, int x, int y) { imgEditorMouseMove(x, y); });
+    connect(imgEditor_, &ImageView::clicked, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton)
+            imgEditorClick();
+    });
+    connect(imgEditor_, &ImageView::mouseDoubleClicked, this, [this](Qt::MouseButton button, int x, int y) {
+        imgEditorMouseMove(x, y);
+        if (button == Qt::LeftButton)
+            imgEditorDblClick();
+    });
     connect(btnPoint_, &QToolButton::clicked, this, [this] { editor_.setMode(ClickMode::Pointer); });
     connect(btnSelA_, &QToolButton::clicked, this, [this] { editor_.setMode(ClickMode::EndA); });
     connect(btnSelB_, &QToolButton::clicked, this, [this] { editor_.setMode(ClickMode::EndB); });
@@ -290,8 +293,8 @@ void TfrmEditor::btnOctDownClick() {
 }
 
 void TfrmEditor::drawEditorGrid() {
-    static const QFont measureFont = uiFont(12);
-    static const QFont partFont = uiFont(15);
+    static const QFont measureFont = gridFont(12);
+    static const QFont partFont = gridFont(15);
     const EventStore& store = session_.song.store;
     QImage& image = imgEditor_->image();
     QPainter p(&image);

@@ -15,7 +15,7 @@ class QToolButton;
 
 namespace pokopen {
 
-class EditorImage;
+class ImageView;
 
 // The measure editor: three measures of all 16 parts as a grid of miniature cells, a pointer
 // cell, a selection of measures of one part or of all parts, and cut, copy, paste and octave
@@ -72,7 +72,7 @@ private:
     QLabel* lblPoint_ = nullptr;
     QLabel* lblSelect_ = nullptr;
     QScrollBar* barMeas_ = nullptr;
-    EditorImage* imgEditor_ = nullptr;
+    ImageView* imgEditor_ = nullptr;
     QToolButton* btnPoint_ = nullptr;
     QToolButton* btnSelA_ = nullptr;
     QToolButton* btnSelB_ = nullptr;

@@ -1,5 +1,7 @@
 #include "midi/player_window.h"
 
+#include "app/program.h"
+
 #include <QCheckBox>
 #include <QEvent>
 #include <QFrame>
@@ -30,17 +32,6 @@ const QColor TEAL(0x00, 0x80, 0x80);
 
 const char* const BUTTON_NAMES[TfrmMPlay::BUTTON_COUNT] = {
     "btnPlay", "btnPause", "btnStop", "btnNext", "btnPrev", "btnStep", "btnBack", "btnRecord", "btnEject"};
-
-// The largest pixel size of `family` whose cell height is at most `cell` pixels.
-QFont fontWithCellHeight(const QString& family, int cell) {
-    QFont font(family);
-    for (int px = cell; px > 1; --px) {
-        font.setPixelSize(px);
-        if (QFontMetrics(font).height() <= cell)
-            break;
-    }
-    return font;
-}
 
 int toBar(std::int64_t ms) {
     return static_cast<int>(std::clamp<std::int64_t>(ms, 0, std::numeric_limits<int>::max()));
@@ -98,7 +89,8 @@ TfrmMPlay::TfrmMPlay(MidiFilePlayer& player, const QString& path, const QString&
     lblTitle = new QLabel(title, pnlTitle);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
     lblTitle->setAlignment(Qt::AlignCenter);
-    lblTitle->setFont(fontWithCellHeight(QStringLiteral("IPAPGothic"), TITLE_CELL_HEIGHT));
+    lblTitle->setFont(
+        fontWithCellHeight(QStringLiteral("IPAPGothic"), TITLE_CELL_HEIGHT, false, CellFit::NotAbove));
     lblTitle->setGeometry(2, 2, 534, 53);
     lblCopy = new QLabel(copyright, pnlTitle);
     lblCopy->setObjectName(QStringLiteral("lblCopy"));

@@ -16,6 +16,20 @@ inline constexpr std::uint8_t KIND_TEMPO = 5;
 inline constexpr std::uint8_t KIND_KEY = 6;
 inline constexpr std::uint8_t KIND_METER = 7;
 
+// Where a kind stands among the events of one tick in a part row: note-offs first, then curve
+// points, then note-ons, so that a note ending where another starts is off before the next is
+// on. Rows are sorted by (pos, tieOrder(kind)).
+inline constexpr int tieOrder(std::uint8_t kind) {
+    switch (kind) {
+    case KIND_NOTE_OFF:
+        return 0;
+    case KIND_NOTE_ON:
+        return 2;
+    default:
+        return 1;
+    }
+}
+
 inline constexpr int PART_ROWS = 16;
 inline constexpr int PERCUSSION_PART = 9;
 inline constexpr int TEMPO_ROW = 16;

@@ -128,17 +128,6 @@ std::int8_t signedLowByte(std::int32_t v) {
     return static_cast<std::int8_t>(lowByte(v));
 }
 
-int tieClass(std::uint8_t kind) {
-    switch (kind) {
-    case KIND_NOTE_OFF:
-        return 0;
-    case KIND_NOTE_ON:
-        return 2;
-    default:
-        return 1;
-    }
-}
-
 bool kindBelongsToRow(std::uint8_t kind, int row) {
     if (row < PART_ROWS)
         return kind >= KIND_NOTE_ON && kind <= KIND_PAN;
@@ -206,7 +195,7 @@ bool normalizeRow(EventRow& row, std::int32_t endTick) {
             inOrder = false;
         else if (k > 0 &&
                  (row.pos[k - 1] > row.pos[k] ||
-                  (row.pos[k - 1] == row.pos[k] && tieClass(row.kind[k - 1]) > tieClass(row.kind[k]))))
+                  (row.pos[k - 1] == row.pos[k] && tieOrder(row.kind[k - 1]) > tieOrder(row.kind[k]))))
             inOrder = false;
     }
     if (inOrder)
@@ -214,7 +203,7 @@ bool normalizeRow(EventRow& row, std::int32_t endTick) {
 
     std::vector<Event> events = row.events();
     std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
-        return a.pos != b.pos ? a.pos < b.pos : tieClass(a.kind) < tieClass(b.kind);
+        return a.pos != b.pos ? a.pos < b.pos : tieOrder(a.kind) < tieOrder(b.kind);
     });
     std::vector<Event> kept;
     kept.reserve(events.size());

@@ -9,18 +9,6 @@ namespace pokopen {
 
 namespace {
 
-// Order of kinds at one tick in a part row.
-int tieClass(std::uint8_t kind) {
-    switch (kind) {
-    case KIND_NOTE_OFF:
-        return 0;
-    case KIND_NOTE_ON:
-        return 2;
-    default:
-        return 1;
-    }
-}
-
 std::string describe(int row, std::int32_t i, const std::string& what) {
     std::ostringstream s;
     s << "row " << row << ", event " << i << ": " << what;
@@ -39,7 +27,7 @@ std::string checkPartRow(const EventRow& row, int r, std::int32_t endTick) {
             const Event p = row.at(i - 1);
             if (p.pos > e.pos)
                 return describe(r, i, "not sorted");
-            if (p.pos == e.pos && tieClass(p.kind) > tieClass(e.kind))
+            if (p.pos == e.pos && tieOrder(p.kind) > tieOrder(e.kind))
                 return describe(r, i, "note-off, curve, note-on order broken at one tick");
         }
         if (e.kind != KIND_NOTE_ON && e.extra != 0)

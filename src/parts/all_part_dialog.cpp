@@ -1,8 +1,8 @@
 #include "parts/all_part_dialog.h"
 
+#include "midi/midi_out.h"
 #include "model/pitch.h"
 
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -14,16 +14,6 @@
 namespace pokopen {
 
 namespace {
-
-// Stands in when no device can be made: every open fails, so a test note beeps.
-class NoMidiOut : public MidiOut {
-public:
-    bool open() override { return false; }
-    void shortMessage(std::uint8_t, std::uint8_t, std::uint8_t) override {}
-    void reset() override {}
-    void close() override {}
-    bool isOpen() const override { return false; }
-};
 
 QCheckBox* checkBox(const QString& text, const char* name, QWidget* parent, int x, int y) {
     auto* b = new QCheckBox(text, parent);
@@ -40,7 +30,7 @@ TfrmAllPart::TfrmAllPart(SongSession& session, const MidiOutFactory& makeMidiOut
     setObjectName("frmAllPart");
     setWindowTitle(QString::fromUtf8("パートの一括設定"));
     if (!out_)
-        out_ = std::make_unique<NoMidiOut>();
+        out_ = std::make_unique<NullMidiOut>(); // every open fails, so a test note beeps
     testNote_ = std::make_unique<TestNotePlayer>(*out_);
     controls_ = buildPartControls(this);
 

@@ -1,10 +1,10 @@
 #include "parts/part_controls.h"
 
+#include "app/program.h"
 #include "model/instruments.h"
 #include "parts/part_settings.h"
 
 #include <QButtonGroup>
-#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMouseEvent>
@@ -14,19 +14,6 @@
 namespace pokopen {
 
 namespace {
-
-// The largest pixel size of `font` whose cell height is at most `height` (the IPA fonts have no
-// 19- or 24-pixel cell; 18 and 23 are the nearest that fit).
-QFont fontOfCellHeight(QFont font, int height) {
-    int best = 1;
-    for (int px = 1; px <= height; ++px) {
-        font.setPixelSize(px);
-        if (QFontMetrics(font).height() <= height)
-            best = px;
-    }
-    font.setPixelSize(best);
-    return font;
-}
 
 QLabel* label(const char* text, QWidget* parent, int x, int y) {
     auto* l = new QLabel(QString::fromUtf8(text), parent);
@@ -52,9 +39,8 @@ InstrumentList::InstrumentList(QWidget* parent) : QListWidget(parent) {
     pal.setColor(QPalette::Base, Qt::black);
     pal.setColor(QPalette::Text, Qt::yellow);
     setPalette(pal);
-    QFont f(QStringLiteral("IPAGothic"));
-    f.setBold(true);
-    setFont(fontOfCellHeight(f, 19));
+    // IPAGothic has no 19- or 24-pixel cell; 18 and 23 are the nearest that fit.
+    setFont(fontWithCellHeight(QStringLiteral("IPAGothic"), 19, true, CellFit::NotAbove));
     for (int program = 0; program < 128; ++program) {
         auto* item = new QListWidgetItem(QString::fromStdString(instrumentListEntry(program)), this);
         item->setSizeHint(QSize(1, 19));
@@ -118,7 +104,7 @@ PartControls buildPartControls(QWidget* parent) {
     pal.setColor(QPalette::Window, Qt::black);
     pal.setColor(QPalette::WindowText, Qt::red);
     c.lblVol->setPalette(pal);
-    c.lblVol->setFont(fontOfCellHeight(QFont(QStringLiteral("IPAGothic")), 24));
+    c.lblVol->setFont(fontWithCellHeight(QStringLiteral("IPAGothic"), 24, false, CellFit::NotAbove));
     label("小", c.grpVol, 8, 34);
     c.barVol = slider("barVol", 20, c.grpVol);
     c.barVol->setGeometry(28, 30, 176, 22);

@@ -1,11 +1,11 @@
 #include "score/palette_window.h"
 
 #include "app/app_paths.h"
+#include "app/program.h"
 #include "score/palette_icons.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
-#include <QFontMetrics>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -33,23 +33,9 @@ constexpr int ICON_SIZE = 18;
 constexpr int SEPARATOR_WIDTH = 8;
 constexpr int TOOLBAR_TOP_INDENT = 2;
 
-// Stand-ins for the Japanese Windows fonts, then the fonts themselves.
-const QStringList P_GOTHIC = {QStringLiteral("IPAPGothic"), QStringLiteral("MS PGothic")};
-const QStringList MINCHO = {QStringLiteral("IPAMincho"), QStringLiteral("MS Mincho")};
-
-// The font whose cell height (QFontMetrics::height, internal leading included) is `cellHeight`
-// pixels, or the largest below it.
-QFont fontWithCellHeight(const QStringList& families, int cellHeight, bool bold) {
-    QFont font;
-    font.setFamilies(families);
-    font.setBold(bold);
-    for (int size = cellHeight; size > 1; --size) {
-        font.setPixelSize(size);
-        if (QFontMetrics(font).height() <= cellHeight)
-            break;
-    }
-    return font;
-}
+// Stand-ins for the Japanese Windows fonts.
+const QString P_GOTHIC = QStringLiteral("IPAPGothic");
+const QString MINCHO = QStringLiteral("IPAMincho");
 
 struct LengthButton {
     const char* name;
@@ -137,7 +123,7 @@ TfrmPalette::TfrmPalette(SongSession& session, const QString& iniPath, QWidget* 
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint), palette_(session.palette), iniPath_(iniPath) {
     setObjectName(QStringLiteral("frmPalette"));
     setWindowTitle(QStringLiteral("ぽこぺんパレット"));
-    setFont(fontWithCellHeight(P_GOTHIC, 12, false));
+    setFont(fontWithCellHeight(P_GOTHIC, 12, false, CellFit::NotAbove));
     buildControls();
     FormCreate();
 }
@@ -154,7 +140,7 @@ void TfrmPalette::buildControls() {
     lblNoteLen_->setObjectName(QStringLiteral("lblNoteLen"));
     lblNoteLen_->setFixedHeight(25);
     lblNoteLen_->setAlignment(Qt::AlignCenter);
-    lblNoteLen_->setFont(fontWithCellHeight(MINCHO, 24, true));
+    lblNoteLen_->setFont(fontWithCellHeight(MINCHO, 24, true, CellFit::NotAbove));
     lblNoteLen_->setAutoFillBackground(true);
     QPalette white = lblNoteLen_->palette();
     white.setColor(QPalette::Window, Qt::white);
@@ -196,7 +182,7 @@ void TfrmPalette::buildControls() {
     lblSign_->setObjectName(QStringLiteral("lblSign"));
     lblSign_->setFixedSize(299, SIGN_BUTTON_HEIGHT);
     lblSign_->setAlignment(Qt::AlignCenter);
-    lblSign_->setFont(fontWithCellHeight(P_GOTHIC, 24, false));
+    lblSign_->setFont(fontWithCellHeight(P_GOTHIC, 24, false, CellFit::NotAbove));
     lblSign_->setAutoFillBackground(true);
     toolBar2->layout()->addWidget(lblSign_);
     static_cast<QHBoxLayout*>(toolBar2->layout())->addStretch();

@@ -1,5 +1,6 @@
 #include "score/staff_paint.h"
 
+#include "app/program.h"
 #include "score/percussion.h"
 
 #include <QFontMetrics>
@@ -46,7 +47,7 @@ void paintDrumView(QPainter& p, const StaffLayout& layout, QImage& drumNames) {
 
     QPainter names(&drumNames);
     names.fillRect(QRect(0, 0, DRUM_NAMES_WIDTH, STAFF_IMAGE_HEIGHT), Qt::white);
-    names.setFont(fontOfCellHeight(DRUM_NAME_FONT_FAMILY, DRUM_NAME_FONT_HEIGHT));
+    names.setFont(fontWithCellHeight(DRUM_NAME_FONT_FAMILY, DRUM_NAME_FONT_HEIGHT, false, CellFit::NotAbove));
     names.setPen(Qt::black);
     const QFontMetrics fm(names.font());
     for (int i = 0; i < DRUM_ROWS; ++i) {
@@ -58,7 +59,7 @@ void paintDrumView(QPainter& p, const StaffLayout& layout, QImage& drumNames) {
 }
 
 void paintStaffView(QPainter& p, const StaffLayout& layout) {
-    p.setFont(fontOfCellHeight(SIGNATURE_FONT_FAMILY, SIGNATURE_FONT_HEIGHT));
+    p.setFont(fontWithCellHeight(SIGNATURE_FONT_FAMILY, SIGNATURE_FONT_HEIGHT, false, CellFit::NotAbove));
     p.setPen(layout.meterChangeHere ? Qt::black : qColorOf(StaffColour::Silver));
     const QString numerator = QString::number(layout.numerator);
     const QString denominator = QString::number(layout.denominator);
@@ -69,7 +70,7 @@ void paintStaffView(QPainter& p, const StaffLayout& layout) {
 
     // The flats and sharps stand 5 pixels apart and their glyphs are wider than that, so each is
     // drawn without a background of its own, which would wipe out its neighbour.
-    p.setFont(fontOfCellHeight(SIGNATURE_FONT_FAMILY, KEY_GLYPH_FONT_HEIGHT));
+    p.setFont(fontWithCellHeight(SIGNATURE_FONT_FAMILY, KEY_GLYPH_FONT_HEIGHT, false, CellFit::NotAbove));
     p.setPen(layout.keyChangeHere ? Qt::black : qColorOf(StaffColour::Silver));
     const QFontMetrics fm(p.font());
     for (const SignatureGlyph& g : layout.keyGlyphs)
@@ -88,17 +89,6 @@ void paintStaffView(QPainter& p, const StaffLayout& layout) {
 }
 
 } // namespace
-
-QFont fontOfCellHeight(const QString& family, int cellHeight) {
-    QFont font(family);
-    for (int size = cellHeight; size > 1; --size) {
-        font.setPixelSize(size);
-        if (QFontMetrics(font).height() <= cellHeight)
-            return font;
-    }
-    font.setPixelSize(1);
-    return font;
-}
 
 QColor qColorOf(StaffColour c) {
     return QColor::fromRgb(static_cast<QRgb>(0xFF000000u | rgbOf(c)));

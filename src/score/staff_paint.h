@@ -3,7 +3,6 @@
 #include "score/staff_layout.h"
 
 #include <QColor>
-#include <QFont>
 #include <QImage>
 
 namespace pokopen {
@@ -15,10 +14,6 @@ inline constexpr const char* DRUM_NAME_FONT_FAMILY = "IPAPGothic";
 
 // Width of the drum names image, which covers the clefs and the staff image's left margin.
 inline constexpr int DRUM_NAMES_WIDTH = 130;
-
-// A font of `family` whose line height (QFontMetrics::height) is `cellHeight` pixels, or the
-// nearest below it.
-QFont fontOfCellHeight(const QString& family, int cellHeight);
 
 QColor qColorOf(StaffColour c);
 

@@ -1,5 +1,6 @@
 #include "signature/signature_dialogs.h"
 
+#include "app/program.h"
 #include "curves/ui_widgets.h"
 #include "model/pitch.h"
 #include "signature/signature_edit.h"
@@ -31,7 +32,7 @@ QWidget* makePanel(QWidget* parent, QRect geometry) {
     QPalette pal = panel->palette();
     pal.setColor(QPalette::Window, QColor(192, 192, 192));
     panel->setPalette(pal);
-    panel->setFont(uiFont(21));
+    panel->setFont(fontWithCellHeight(QStringLiteral("IPAGothic"), 21, false, CellFit::NotAbove));
     return panel;
 }
 
@@ -73,7 +74,7 @@ TfrmStyle::TfrmStyle(SongSession&, QWidget* parent) : QDialog(parent) {
     list_ = new QListWidget(panel);
     list_->setObjectName("lstStyle");
     list_->setGeometry(16, 136, 329, 177);
-    list_->setFont(uiFont(21, true));
+    list_->setFont(fontWithCellHeight(QStringLiteral("IPAGothic"), 21, true, CellFit::NotAbove));
     for (const char* text : KEY_TEXTS)
         list_->addItem(QString::fromUtf8(text));
 

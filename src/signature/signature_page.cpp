@@ -1,9 +1,10 @@
 #include "signature/signature_page.h"
 
-#include "curves/ui_widgets.h"
+#include "app/program.h"
 #include "signature/signature_dialogs.h"
 #include "signature/signature_edit.h"
 
+#include <QFont>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -50,8 +51,8 @@ void setTextColour(QLabel* label, const QColor& colour) {
 
 SignaturePage::SignaturePage(SongSession& session, QWidget* parent) : QWidget(parent), session_(session) {
     setObjectName("tabAlter");
-    const QFont big = uiFont(48);
-    const QFont bold = uiFont(21, true);
+    const QFont big = fontWithCellHeight(QStringLiteral("IPAGothic"), 48, false, CellFit::NotAbove);
+    const QFont bold = fontWithCellHeight(QStringLiteral("IPAGothic"), 21, true, CellFit::NotAbove);
 
     auto* keyGroup = new QGroupBox(QStringLiteral("調性"), this);
     keyGroup->setGeometry(48, 16, 489, 113);

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 
 namespace pokopen {
 namespace {
@@ -216,6 +218,50 @@ TEST_F(SongSettingsTest, TheCommandRunsTheDialogModally) {
         QTest::mouseClick(d->btnOk, Qt::LeftButton);
     });
     EXPECT_FALSE(editSongSettings(session, nullptr, &messages));
+}
+
+// The real question box shared by the warnings and the save question: each of its buttons and
+// keys gives its answer.
+TEST(YesNoCancelBox, ButtonsAndKeysGiveTheirAnswers) {
+    using Answer = DialogMessages::Answer;
+    struct Case {
+        const char* what;
+        std::function<void(QMessageBox*)> act;
+        Answer expected;
+    };
+    const Case cases[] = {
+        {"Enter takes the default, Yes", [](QMessageBox* b) { QTest::keyClick(b, Qt::Key_Return); },
+         Answer::Yes},
+        {"the No button",
+         [](QMessageBox* b) {
+             for (QAbstractButton* button : b->buttons())
+                 if (button->text() == QStringLiteral("いいえ(&N)"))
+                     QTest::mouseClick(button, Qt::LeftButton);
+         },
+         Answer::No},
+        {"Escape is Cancel", [](QMessageBox* b) { QTest::keyClick(b, Qt::Key_Escape); }, Answer::Cancel},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QStringList texts;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            icon = box->icon();
+            for (QAbstractButton* button : box->buttons())
+                texts << button->text();
+            c.act(box);
+        });
+        EXPECT_EQ(askYesNoCancel(nullptr, QMessageBox::Question, QStringLiteral("確認"), QStringLiteral("?")),
+                  c.expected);
+        EXPECT_EQ(icon, QMessageBox::Question);
+        texts.sort();
+        QStringList expectedTexts{QStringLiteral("はい(&Y)"), QStringLiteral("いいえ(&N)"),
+                                  QStringLiteral("ｷｬﾝｾﾙ")};
+        expectedTexts.sort();
+        EXPECT_EQ(texts, expectedTexts);
+    }
 }
 
 TEST(FmModeQuestion, BeepsThenAsksTheWarning) {

@@ -1,5 +1,5 @@
+#include "app/image_view.h"
 #include "curves/curve_page.h"
-#include "curves/ui_widgets.h"
 #include "model/new_song.h"
 #include "model/store_check.h"
 
@@ -24,7 +24,7 @@ class DynamicsPageTest : public ::testing::Test {
 protected:
     SongSession session;
     DynamicsPage page{session};
-    ImageControl* image = nullptr;
+    ImageView* image = nullptr;
     QLabel* value = nullptr;
 
     void SetUp() override {
@@ -32,7 +32,7 @@ protected:
         page.resize(600, 300);
         page.show();
         page.tabExpShow();
-        image = page.findChild<ImageControl*>("imgExp");
+        image = page.findChild<ImageView*>("imgExp");
         value = page.findChild<QLabel*>("lblExpVal");
         ASSERT_TRUE(image && value);
     }
@@ -110,7 +110,7 @@ TEST(CurvePagesTest, TempoAndPanInstancesDifferOnlyByTheirTable) {
     tempo.tabTempoShow();
     pan.tabPanShow();
 
-    const QImage& t = tempo.findChild<ImageControl*>("imgTempo")->image();
+    const QImage& t = tempo.findChild<ImageView*>("imgTempo")->image();
     ASSERT_EQ(t.size(), QSize(432, 210));
     EXPECT_EQ(t.pixel(4, 150) & 0xFFFFFF, 0xFFFF00u);   // 120 bpm at tick 0: box from y = 119
     EXPECT_EQ(t.pixel(4, 118) & 0xFFFFFF, 0x008000u);   // green above it
@@ -118,7 +118,7 @@ TEST(CurvePagesTest, TempoAndPanInstancesDifferOnlyByTheirTable) {
     EXPECT_EQ(t.pixel(200, 29) & 0xFFFFFF, 0xFFFFFFu);  // reference line of 210
     EXPECT_EQ(t.pixel(200, 150) & 0xFFFFFF, 0x808080u); // 120 held across the measure
 
-    const QImage& p = pan.findChild<ImageControl*>("imgPan")->image();
+    const QImage& p = pan.findChild<ImageView*>("imgPan")->image();
     EXPECT_EQ(p.pixel(200, 126) & 0xFFFFFF, 0xFFFFFFu); // centre line
     EXPECT_EQ(p.pixel(200, 100) & 0xFFFFFF, 0x000080u); // navy above the held centre value
 

@@ -8,7 +8,7 @@
 #ifdef POKOPEN_BENCH_WINDOWS
 #include "editor/editor_window.h"
 
-#include <QApplication>
+#include "bench_app.h"
 #endif
 
 #include <benchmark/benchmark.h>
@@ -51,15 +51,7 @@ BENCHMARK(BM_EditorMiniNotes)->Unit(benchmark::kMillisecond);
 #ifdef POKOPEN_BENCH_WINDOWS
 // The whole grid repainted at measure 500, as after every click.
 void BM_EditorGridRepaint(benchmark::State& state) {
-    static QApplication* app = [] {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "pokopen_bench";
-        static char* argv[] = {name, nullptr};
-        return new QApplication(argc, argv); // lives until the process ends
-    }();
-    (void)app;
+    bench::ensureApplication();
     SongSession session{editorStressSong(), {}, {}};
     session.state.currentMeasure = 500;
     TfrmEditor window(session);

@@ -6,7 +6,7 @@
 #ifdef POKOPEN_BENCH_WINDOWS
 #include "score/staff_paint.h"
 
-#include <QGuiApplication>
+#include "bench_app.h"
 #include <QImage>
 #endif
 
@@ -43,22 +43,10 @@ void BM_StaffLayout(benchmark::State& bench) {
 BENCHMARK(BM_StaffLayout)->ArgsProduct({{0, PERCUSSION_PART}, {0, 500, 999}})->Unit(benchmark::kMicrosecond);
 
 #ifdef POKOPEN_BENCH_WINDOWS
-// Painting needs fonts, so a GUI application on the offscreen platform; made once, on first use.
-void ensureGuiApplication() {
-    if (QGuiApplication::instance() != nullptr)
-        return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "pokopen_bench";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
-}
-
 // The whole of drawStaff on one measure: the layout from the store and every pixel of the
 // staff (and drum names) image.
 void BM_StaffRepaint(benchmark::State& bench) {
-    ensureGuiApplication();
+    bench::ensureApplication();
     const Song& song = staffStressSong();
     const EditState state = stateAt(static_cast<int>(bench.range(0)), static_cast<int>(bench.range(1)));
     QImage score(STAFF_IMAGE_WIDTH, STAFF_IMAGE_HEIGHT, QImage::Format_RGB32);

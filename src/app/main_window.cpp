@@ -379,8 +379,9 @@ bool TfrmMain::confirmDiscard() {
         return true;
     switch (prompts_->askSaveChanges(this)) {
     case Prompts::Answer::Yes:
-        mnuSaveAsClick(); // whatever Save As does, the command goes on
-        return true;
+        // The command goes on only once the song is safely saved: a cancelled Save As dialog or
+        // a save that fails stops it, so the unsaved song is never thrown away.
+        return saveAs();
     case Prompts::Answer::No:
         return true;
     case Prompts::Answer::Cancel:
@@ -548,17 +549,21 @@ void TfrmMain::mnuSaveClick() {
 }
 
 void TfrmMain::mnuSaveAsClick() {
+    saveAs();
+}
+
+bool TfrmMain::saveAs() {
     EditState& st = session_.state;
     const QString path =
         prompts_->saveFileName(this, executableFolder(), toQ(st.fileTitle) + QStringLiteral(".kn2"));
     if (path.isEmpty())
-        return;
+        return false;
     st.previousFilePath = st.filePath;
     st.filePath = path.toStdString();
     st.previousFileTitle = st.fileTitle;
     st.fileTitle = titleOfPath(path).toStdString();
     setCaption();
-    saveSong();
+    return saveSong();
 }
 
 void TfrmMain::mnuExitClick() {

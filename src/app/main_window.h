@@ -124,6 +124,8 @@ private:
     // Loads `path` (fileTitle and the caption already set); restores them when it fails.
     bool loadSong(const QString& path);
     bool saveSong();
+    // The Save As dialog and the save; true when the song was written.
+    bool saveAs();
     void tabChanged(int index);
     void formClose();
     // Moves the measure bar (and with it every view) to 0-based measure m.

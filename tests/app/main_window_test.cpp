@@ -200,17 +200,72 @@ TEST_F(MainWindowTest, CancelledQuestionStopsTheCommand) {
     EXPECT_TRUE(w->session().state.modified);
 }
 
-TEST_F(MainWindowTest, YesThenCancelledSaveAsStillOpens) {
+TEST_F(MainWindowTest, YesThenCancelledOrFailedSaveAsKeepsTheUnsavedSong) {
     saveNote(path("a.kn2"), 2);
     auto w = make();
+    testing::addNote(w->session().song, 5, 0, 24, 23);
     w->markModified();
+    const Song unsaved = w->session().song;
+    // Yes, then the Save As dialog is cancelled: Open, New, a drop and closing all stop.
+    script.answers = {Prompts::Answer::Yes, Prompts::Answer::Yes, Prompts::Answer::Yes, Prompts::Answer::Yes};
+    script.saveNames = {QString(), QString(), QString(), QString()};
+    script.openNames = {path("a.kn2")};
+    w->mnuOpen->trigger();
+    w->mnuNew->trigger();
+    w->openDroppedFiles({path("a.kn2")});
+    w->show();
+    EXPECT_FALSE(w->close());
+    EXPECT_EQ(w->session().song, unsaved);
+    EXPECT_EQ(w->windowTitle(), caption("Notitle"));
+    EXPECT_TRUE(w->session().state.modified);
+
+    // Yes, then a save that fails: the song stays too.
     script.answers = {Prompts::Answer::Yes};
-    script.saveNames = {QString()}; // the Save As dialog is cancelled
+    script.saveNames = {path("no/such/folder/x.kn2")};
+    w->mnuNew->trigger();
+    EXPECT_EQ(w->session().song, unsaved);
+    EXPECT_EQ(script.errors.size(), 1);
+
+    // Yes, then a good save: the command goes on.
+    script.answers = {Prompts::Answer::Yes};
+    script.saveNames = {path("kept.kn2")};
     script.openNames = {path("a.kn2")};
     w->mnuOpen->trigger();
     EXPECT_EQ(w->windowTitle(), caption("a"));
-    EXPECT_EQ(w->session().song.row(2).count(), 4);
-    EXPECT_FALSE(w->mnuSave->isEnabled());
+    Song kept;
+    ASSERT_TRUE(loadSongFile(path("kept.kn2").toStdString(), kept).ok());
+    EXPECT_EQ(kept, unsaved);
+}
+
+TEST_F(MainWindowTest, DroppedKnbSongIsConvertedAndMarkedModified) {
+    QFile legacy(path("dropped.knb"));
+    ASSERT_TRUE(legacy.open(QIODevice::WriteOnly));
+    legacy.write("t\r\nc\r\n0\r\n3\r\n15\r\n0\r\n0\r\n0\r\n0\r\n");
+    for (int p = 0; p < 16; ++p)
+        legacy.write("0\r\n10\r\n1\r\n");
+    legacy.write("2\r\n0\r\n1\r\n23\r\n3\r\n24\r\n2\r\n23\r\n3\r\n");
+    for (int p = 1; p < 16; ++p)
+        legacy.write("0\r\n");
+    legacy.close();
+    auto w = make();
+    w->openDroppedFiles({path("dropped.knb")});
+    EXPECT_EQ(w->windowTitle(), caption("dropped"));
+    EXPECT_EQ(w->session().song.row(0).count(), 4);
+    EXPECT_TRUE(w->session().state.modified);
+    EXPECT_TRUE(w->tolSave->isEnabled());
+    EXPECT_FALSE(w->session().state.untitled);
+}
+
+TEST_F(MainWindowTest, FailedStartUpLoadLeavesANewSong) {
+    QFile bad(path("broken.kn2"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("MorvelKNBv200\r\nt\r\n");
+    bad.close();
+    auto w = make({path("broken.kn2")});
+    EXPECT_EQ(script.errors.size(), 1);
+    EXPECT_EQ(w->session().song, makeNewSong());
+    EXPECT_EQ(w->windowTitle(), caption("Notitle"));
+    EXPECT_EQ(checkStore(w->session().song), "");
 }
 
 TEST_F(MainWindowTest, OpenDialogTakesTheExtensionAsTyped) {

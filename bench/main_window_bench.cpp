@@ -31,8 +31,8 @@ std::unique_ptr<TfrmMain> stressWindow(const QTemporaryDir& dir) {
     QSettings ini(dir.filePath("pokopen.ini"), QSettings::IniFormat);
     ini.setValue("MIDIOUT/Device", "none");
     ini.sync();
-    auto w = std::make_unique<TfrmMain>(QStringList{}, nullptr,
-                                        TfrmMain::Files{dir.filePath("pokopen.ini"), dir.filePath("knb.mid")});
+    auto w = std::make_unique<TfrmMain>(
+        QStringList{}, nullptr, TfrmMain::Files{dir.filePath("pokopen.ini"), dir.filePath("knb.mid")});
     w->session().song = stressSong();
     w->show();
     return w;
@@ -91,8 +91,8 @@ void BM_RenderDemoSong(benchmark::State& state) {
         audioSeconds = static_cast<double>(samples.size() / 2) / 44100.0;
     }
     state.counters["audio_s"] = audioSeconds;
-    state.counters["x_realtime"] =
-        benchmark::Counter(audioSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] = benchmark::Counter(audioSeconds * static_cast<double>(state.iterations()),
+                                                      benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_RenderDemoSong)->Unit(benchmark::kMillisecond)->Iterations(2);
 

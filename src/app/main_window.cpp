@@ -25,7 +25,9 @@
 #include "parts/part_page.h"
 #include "score/note_entry_controller.h"
 #include "score/palette_window.h"
+#include "score/percussion.h"
 #include "score/score_page.h"
+#include "signature/signature_edit.h"
 #include "signature/signature_page.h"
 
 #include <QAction>
@@ -55,18 +57,6 @@ namespace {
 // Size of the client area below the menu bar.
 constexpr int CLIENT_WIDTH = 632;
 constexpr int CLIENT_HEIGHT = 405;
-
-const QStringList KEY_LIST = {
-    QStringLiteral("Ces-dur"),  QStringLiteral("as-moll"),  QStringLiteral("Ges-dur"),
-    QStringLiteral("es-moll"),  QStringLiteral("Des-dur"),  QStringLiteral("b-moll"),
-    QStringLiteral("As-dur"),   QStringLiteral("f-moll"),   QStringLiteral("Es-dur"),
-    QStringLiteral("c-moll"),   QStringLiteral("B-dur"),    QStringLiteral("g-moll"),
-    QStringLiteral("F-dur"),    QStringLiteral("d-moll"),   QStringLiteral("C-dur"),
-    QStringLiteral("a-moll"),   QStringLiteral("G-dur"),    QStringLiteral("e-moll"),
-    QStringLiteral("D-dur"),    QStringLiteral("h-moll"),   QStringLiteral("A-dur"),
-    QStringLiteral("fis-moll"), QStringLiteral("E-dur"),    QStringLiteral("cis-moll"),
-    QStringLiteral("H-dur"),    QStringLiteral("gis-moll"), QStringLiteral("Fis-dur"),
-    QStringLiteral("dis-moll"), QStringLiteral("Cis-dur"),  QStringLiteral("ais-moll")};
 
 bool isSongExtension(const QString& suffixLower) {
     return suffixLower == QLatin1String("kn2") || suffixLower == QLatin1String("knb");
@@ -283,10 +273,13 @@ void TfrmMain::buildSelectors(QWidget* client) {
     // Invisible text tables: the key names and the drum names.
     lstStyle = new QListWidget(client);
     lstStyle->setObjectName(QStringLiteral("lstStyle"));
-    lstStyle->addItems(KEY_LIST);
+    for (const std::string_view name : KEY_NAMES)
+        lstStyle->addItem(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
     lstStyle->hide();
     lstPerc = new QListWidget(client);
     lstPerc->setObjectName(QStringLiteral("lstPerc"));
+    for (const std::string_view name : PERCUSSION_NAMES)
+        lstPerc->addItem(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
     lstPerc->hide();
 }
 

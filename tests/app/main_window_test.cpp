@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QScrollBar>
 #include <QSettings>
@@ -113,6 +114,14 @@ TEST_F(MainWindowTest, StartsWithANewUntitledSong) {
     EXPECT_EQ(w->lblPart->text(), "1");
     EXPECT_TRUE(w->btnPart[0]->isChecked());
     EXPECT_EQ(w->pagMain->count(), 6);
+    // The invisible text tables: the 30 key names and the 47 drum names.
+    ASSERT_EQ(w->lstStyle->count(), 30);
+    EXPECT_EQ(w->lstStyle->item(14)->text(), "C-dur");
+    EXPECT_EQ(w->lstStyle->item(29)->text(), "ais-moll");
+    ASSERT_EQ(w->lstPerc->count(), 47);
+    EXPECT_EQ(w->lstPerc->item(0)->text(), QStringLiteral("開トライアングル"));
+    EXPECT_EQ(w->lstPerc->item(46)->text(), QStringLiteral("バスドラム1"));
+    EXPECT_FALSE(w->lstPerc->isVisibleTo(w.get()));
     EXPECT_EQ(w->pagMain->tabText(4), QStringLiteral("調性／拍子(*)"));
 }
 

@@ -686,8 +686,7 @@ void TfrmMain::mnuDivideClick() {
     drawStaff();
 }
 
-void TfrmMain::tabChanged(int index) {
-    (void)index;
+void TfrmMain::tabChanged() {
     // Each page redraws itself when it comes on view.
     QWidget* page = pagMain->currentWidget();
     // The palette is on screen exactly while the staff page is the page on view.
@@ -852,7 +851,7 @@ void TfrmMain::mnuJumpEndClick() {
         break;
     }
     if (pagMain->currentWidget() == tab)
-        tabChanged(pagMain->currentIndex()); // already on view: show the new part and measure
+        tabChanged(); // already on view: show the new part and measure
     else
         pagMain->setCurrentWidget(tab);
 }

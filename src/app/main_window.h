@@ -126,7 +126,7 @@ private:
     bool saveSong();
     // The Save As dialog and the save; true when the song was written.
     bool saveAs();
-    void tabChanged(int index);
+    void tabChanged();
     void formClose();
     // Moves the measure bar (and with it every view) to 0-based measure m.
     void showMeasure(std::int32_t m);

@@ -249,10 +249,6 @@ FileResult failure(const ParseFailure& f) {
     return {FileError::Malformed, f.line, f.message, false};
 }
 
-int floorMod7(int v) {
-    return ((v % 7) + 7) % 7;
-}
-
 } // namespace
 
 SongFormat formatOfPath(std::string_view path) {
@@ -318,7 +314,6 @@ FileResult parseKnb(std::string_view bytes, Song& out) {
             const std::int32_t n = in.eventCount();
             // The part's written key, respelled beyond seven accidentals as writtenKey does.
             const WrittenKey wk = writtenKey(key, t);
-            const int wrap = wk.shift - TRANSPOSE_STEPS[static_cast<std::size_t>(t)];
             std::vector<Event> events;
             events.reserve(static_cast<std::size_t>(n) + 2);
             events.push_back({0, KIND_DYNAMICS, 100, 0});
@@ -342,11 +337,11 @@ FileResult parseKnb(std::string_view bytes, Song& out) {
                     if (v < -1000 || v > 1000)
                         throw ParseFailure{valueLine,
                                            "note step " + std::to_string(v) + " is outside the staff"};
-                    int step = TRANSPOSE_STEPS[static_cast<std::size_t>(t)] + v + wrap;
+                    int step = v + wk.shift; // the concert step: transposition plus any respelling
                     if (step < 0)
                         step += 252;
                     e.value = lowByte(step);
-                    const int s = keyAlteration(wk.key, floorMod7(v));
+                    const int s = keyAlteration(wk.key, v);
                     const int alteration = a == LEGACY_NO_ACCIDENTAL ? 0 : a - s;
                     if (kind == KIND_NOTE_ON)
                         e.extra = static_cast<std::int8_t>(alteration);

@@ -58,6 +58,26 @@ bool looksLikeSoundFont(const std::string& path) {
     return head.size() == 12 && head.startsWith("RIFF") && (head.mid(8) == "sfbk" || head.mid(8) == "DLS ");
 }
 
+namespace {
+// The sound an audio driver holds between the synthesizer and the speaker: ALSA and the others
+// queue audio.periods periods of audio.period-size frames; FluidSynth asks PulseAudio for one
+// period (whatever the server adds on top is not known here); a file is heard by nobody.
+std::int64_t bufferLatencyUs(fluid_settings_t* settings, const std::string& driver) {
+    if (driver == "file")
+        return 0;
+    int periodSize = 0;
+    int periods = 0;
+    double rate = 0;
+    fluid_settings_getint(settings, "audio.period-size", &periodSize);
+    fluid_settings_getint(settings, "audio.periods", &periods);
+    fluid_settings_getnum(settings, "synth.sample-rate", &rate);
+    if (rate <= 0)
+        return 0;
+    const double frames = driver == "pulseaudio" ? periodSize : static_cast<double>(periodSize) * periods;
+    return static_cast<std::int64_t>(frames * 1e6 / rate);
+}
+} // namespace
+
 std::shared_ptr<FluidEngine> FluidEngine::create(const Options& options, std::string& error) {
     captureFluidLog();
     std::shared_ptr<FluidEngine> engine(new FluidEngine);
@@ -85,6 +105,7 @@ std::shared_ptr<FluidEngine> FluidEngine::create(const Options& options, std::st
         FluidDriverPtr audio(new_fluid_audio_driver(settings.get(), synth.get()));
         if (!audio)
             continue; // freed in reverse order: synth, then settings
+        engine->latencyUs_ = bufferLatencyUs(settings.get(), driver);
         engine->settings_ = std::move(settings);
         engine->synth_ = std::move(synth);
         engine->driver_ = std::move(audio);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -71,11 +72,15 @@ public:
     std::string soundFontError() const;
     // For tests and the renderer: waits until the loader thread has finished.
     void waitForSoundFont();
+    // How long rendered sound waits in the audio driver's buffer before it is heard, in
+    // microseconds, as far as the driver's settings tell; 0 for a file.
+    std::int64_t outputLatencyUs() const { return latencyUs_; }
 
 private:
     FluidEngine() = default;
 
     std::string soundFont_;
+    std::int64_t latencyUs_ = 0;
     std::atomic<bool> ready_{false};
     std::atomic<bool> settled_{false};
     mutable std::mutex mutex_;

@@ -109,6 +109,18 @@ std::int64_t FluidFilePlayer::positionMs() const {
     return us >= sequence_.lengthUs ? sequence_.lengthMs() : us / 1000;
 }
 
+std::int64_t FluidFilePlayer::heardPositionMs() const {
+    std::lock_guard lock(mutex_);
+    if (state_ == State::Closed)
+        return 0;
+    std::int64_t us = positionUsLocked();
+    // The player's position is that of the sound just rendered; the audio driver's buffer holds
+    // it for the output latency before it is heard.
+    if (state_ == State::Playing && player_ && us < sequence_.lengthUs)
+        us = std::max(runStartUs_, us - engine_->outputLatencyUs());
+    return us >= sequence_.lengthUs ? sequence_.lengthMs() : us / 1000;
+}
+
 MidiFilePlayer::State FluidFilePlayer::state() const {
     std::lock_guard lock(mutex_);
     return state_;
@@ -139,7 +151,10 @@ bool FluidFilePlayer::startLocked() {
         error_ = "内蔵シンセサイザで演奏できません。";
         return false;
     }
+    // FluidSynth's seek sends every message before the starting tick but the notes (programs,
+    // controllers, tempo), so that the music sounds there as it does when played through.
     startTick_ = positionUs_ > 0 ? sequence_.usToTick(positionUs_) : 0;
+    runStartUs_ = positionUs_;
     if (startTick_ > 0)
         fluid_player_seek(player.get(), static_cast<int>(startTick_));
     if (fluid_player_play(player.get()) != FLUID_OK) {

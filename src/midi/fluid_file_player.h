@@ -36,6 +36,7 @@ public:
 
     std::int64_t lengthMs() const override;
     std::int64_t positionMs() const override;
+    std::int64_t heardPositionMs() const override;
     State state() const override;
     Capabilities capabilities() const override;
 
@@ -62,6 +63,7 @@ private:
     State state_ = State::Closed;
     std::string error_;
     std::int64_t positionUs_ = 0; // where playback starts or stopped
+    std::int64_t runStartUs_ = 0; // where the playback under way started
     std::uint32_t startTick_ = 0;
     bool pendingStart_ = false; // playing, waiting for the SoundFont before the player starts
     bool quit_ = false;

@@ -13,10 +13,6 @@ namespace pokopen {
 
 namespace {
 
-// Store ticks (96 a whole note) to file ticks (480 a quarter note).
-constexpr std::uint32_t FILE_TICKS_PER_TICK = 20;
-constexpr std::uint32_t LEAD_IN = 480;
-
 std::uint8_t dataByte(int v) {
     return static_cast<std::uint8_t>(std::clamp(v, 0, 127));
 }

@@ -10,6 +10,13 @@
 // 480 ticks per quarter note, a quarter-note lead-in at 240 bpm before the song proper.
 namespace pokopen {
 
+// The file's ticks per quarter note, its ticks per store tick, and the lead-in before the song's
+// first tick (one quarter note at 240 bpm).
+inline constexpr std::uint32_t FILE_DIVISION = 480;
+inline constexpr std::uint32_t FILE_TICKS_PER_TICK = 20;
+inline constexpr std::uint32_t LEAD_IN = 480;
+inline constexpr std::uint32_t LEAD_IN_US_PER_QUARTER = 250000;
+
 // The whole file. fmMode writes dynamics as channel volume (controller 7) instead of expression.
 std::vector<std::uint8_t> buildMidiFile(const Song& song, bool fmMode);
 

@@ -36,6 +36,10 @@ public:
     virtual std::int64_t lengthMs() const = 0;
     // The playing position, 0..lengthMs(); exactly lengthMs() once playback reached the end.
     virtual std::int64_t positionMs() const = 0;
+    // The position being heard while playing: positionMs() less the time the output holds the
+    // sound before it reaches the speaker, where that is known, but never before the point
+    // playback last started from. Otherwise positionMs().
+    virtual std::int64_t heardPositionMs() const { return positionMs(); }
     virtual State state() const = 0;
     virtual Capabilities capabilities() const = 0;
 

@@ -178,6 +178,27 @@ void TfrmMPlay::FormClose() {
         player_.stop();
         player_.close();
     }
+    reportPosition();
+}
+
+void TfrmMPlay::playFrom(std::int64_t ms) {
+    if (closed_ || !player_.isOpen())
+        return;
+    player_.seek(ms);
+    player_.play();
+    barSeek->setValue(toBar(player_.positionMs()));
+    updateButtons();
+    reportPosition();
+}
+
+void TfrmMPlay::reportPosition() {
+    if (!closed_ && player_.state() == MidiFilePlayer::State::Playing) {
+        reportedPlaying_ = true;
+        emit playingAt(player_.heardPositionMs());
+    } else if (reportedPlaying_) {
+        reportedPlaying_ = false;
+        emit playingStopped();
+    }
 }
 
 void TfrmMPlay::done(int result) {
@@ -188,9 +209,13 @@ void TfrmMPlay::done(int result) {
 void TfrmMPlay::tmrSeekTimer() {
     const std::int64_t position = player_.positionMs();
     barSeek->setValue(toBar(position));
+    const bool atEnd = position == player_.lengthMs();
+    if (atEnd && reportedPlaying_)
+        emit playingAt(position); // the end is reached before anything stops or starts again
     // At the end, play starts again from the beginning.
-    if (chkRepeat->isChecked() && position == player_.lengthMs())
+    if (chkRepeat->isChecked() && atEnd)
         player_.play();
+    reportPosition();
 }
 
 void TfrmMPlay::barSeekActionTriggered(int action) {
@@ -232,6 +257,7 @@ void TfrmMPlay::barSeekScroll(ScrollCode code) {
     player_.play();
     tmrSeek->start(SEEK_INTERVAL_MS);
     updateButtons();
+    reportPosition();
 }
 
 void TfrmMPlay::pnlTitleMouseDown() {
@@ -267,6 +293,7 @@ void TfrmMPlay::mplPlayerClick(Button button) {
         break; // never enabled: a MIDI file player has none of these
     }
     updateButtons();
+    reportPosition();
 }
 
 void TfrmMPlay::updateButtons() {

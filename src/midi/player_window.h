@@ -19,7 +19,8 @@ namespace pokopen {
 
 // The test player "ぽこぺんプレイヤー": the song's title (press it for the copyright), a seek
 // bar that follows the playing position every 10 ms, the transport buttons, "Repeat" and a
-// close button. It plays one file through the player it is given and closes it when it closes.
+// close button. It plays one file through the player it is given and closes it when it closes,
+// and tells its owner where the music is while it plays.
 class TfrmMPlay : public QDialog {
     Q_OBJECT
 public:
@@ -37,12 +38,22 @@ public:
               QWidget* parent = nullptr, ErrorBox errorBox = {});
     ~TfrmMPlay() override;
 
+    // Starts playing from `ms` (test play from a measure); nothing without an open device.
+    void playFrom(std::int64_t ms);
+
     void tmrSeekTimer();
     void barSeekScroll(ScrollCode code);
     void pnlTitleMouseDown();
     void mplPlayerClick(Button button);
 
     void done(int result) override; // every way of closing passes here
+
+signals:
+    // While playing, at every timer period (and after each seek or repeat): the position being
+    // heard, in milliseconds of the file.
+    void playingAt(qint64 ms);
+    // Once when playing has stopped, paused, reached the end or the window closed.
+    void playingStopped();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -52,10 +63,12 @@ private:
     void FormClose();
     void updateButtons();
     void barSeekActionTriggered(int action);
+    void reportPosition();
 
     MidiFilePlayer& player_;
     ErrorBox errorBox_;
     bool closed_ = false;
+    bool reportedPlaying_ = false;
 
     QFrame* pnlTitle = nullptr;
     QLabel* lblTitle = nullptr;

@@ -1,17 +1,22 @@
 #include "midi/fluid_engine.h"
 #include "midi/fluid_file_player.h"
 #include "midi/fluid_midi_out.h"
+#include "midi/in_force_song.h"
 #include "midi/midi_file.h"
+#include "midi/play_timeline.h"
 #include "model/new_song.h"
 #include "model/store_check.h"
 #include "support/song_builders.h"
 
 #include <gtest/gtest.h>
 
+#include <fluidsynth.h>
+
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <chrono>
+#include <random>
 #include <thread>
 
 namespace pokopen {
@@ -198,6 +203,37 @@ TEST_F(FluidFilePlayerTest, PlaysPausesSeeksAndReportsTheEnd) {
     player.close();
     EXPECT_FALSE(player.isOpen());
     EXPECT_EQ(player.lengthMs(), 0);
+}
+
+// FluidSynth's seek sends every message before the starting tick but the notes: programs,
+// controllers and tempo are as they would be had the song played through.
+TEST_F(FluidFilePlayerTest, FromAMeasureTheSynthesizerHasWhatIsInForceThere) {
+    std::mt19937 rng(1415);
+    const std::int32_t m = 7;
+    const Song song = testing::songWithChangesBefore(rng, m);
+    ASSERT_TRUE(writeMidiFile(path, song, false));
+    FluidFilePlayer player(engine);
+    ASSERT_TRUE(player.open(path)) << player.errorText();
+    const std::int64_t startMs = PlayTimeline(song).measureStartMs(m);
+    player.seek(startMs);
+    player.play();
+    // Past the start, and well before the next changes two quarter notes later.
+    for (int i = 0; i < 250 && player.positionMs() < startMs + 30; ++i)
+        std::this_thread::sleep_for(2ms);
+    ASSERT_GE(player.positionMs(), startMs + 30);
+    const std::int64_t heard = player.heardPositionMs(); // a file has no output latency
+    EXPECT_LE(player.positionMs() - heard, 5);
+    const PlayState expected = playStateAt(song, m, false);
+    for (int c = 0; c < PART_ROWS; ++c) {
+        const PartPlayState& want = expected.parts[static_cast<std::size_t>(c)];
+        int volume = -1, pan = -1, expression = -1, font = 0, bank = 0, program = -1;
+        fluid_synth_get_cc(engine->synth(), c, 7, &volume);
+        fluid_synth_get_cc(engine->synth(), c, 10, &pan);
+        fluid_synth_get_cc(engine->synth(), c, 11, &expression);
+        fluid_synth_get_program(engine->synth(), c, &font, &bank, &program);
+        EXPECT_EQ((PartPlayState{program, volume, pan, expression}), want) << "channel " << c;
+    }
+    EXPECT_LT(player.positionMs(), startMs + 400);
 }
 
 TEST_F(FluidFilePlayerTest, RefusesAMissingOrDamagedFile) {

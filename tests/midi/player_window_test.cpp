@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -346,6 +347,61 @@ TEST_F(PlayerWindowOnAClock, ReleasingTheBarWhileStoppedPlaysFromThere) {
     window->mplPlayerClick(TfrmMPlay::Button::Pause);
     tick(100);
     EXPECT_EQ(barSeek->value(), 1350);
+}
+
+TEST_F(PlayerWindowOnAClock, ReportsTheHeardPositionWhilePlayingThroughTheEndAndRepeat) {
+    QSignalSpy at(window.get(), &TfrmMPlay::playingAt);
+    QSignalSpy stopped(window.get(), &TfrmMPlay::playingStopped);
+    child<QCheckBox>(*window, "chkRepeat")->setChecked(true);
+    window->playFrom(1000); // a measure's start: the bar shows it at once
+    EXPECT_EQ(child<QScrollBar>(*window, "barSeek")->value(), 1000);
+    ASSERT_EQ(at.size(), 1);
+    EXPECT_EQ(at.takeFirst().at(0).toLongLong(), 1000);
+    std::vector<qint64> seen;
+    for (int i = 0; i < 130; ++i) {
+        tick();
+        for (const QList<QVariant>& args : at)
+            seen.push_back(args.at(0).toLongLong());
+        at.clear();
+    }
+    // Rising by the period to the end, then again from the start of the file.
+    ASSERT_EQ(seen.size(), 131u); // the end, and the start again, in one period
+    std::size_t wrap = 0;
+    for (std::size_t i = 1; i < seen.size(); ++i) {
+        if (seen[i] < seen[i - 1]) {
+            EXPECT_EQ(wrap, 0u) << "the position went back twice";
+            wrap = i;
+        } else {
+            EXPECT_EQ(seen[i] - seen[i - 1], 10) << i;
+        }
+    }
+    ASSERT_GT(wrap, 0u);
+    EXPECT_EQ(seen[wrap - 1], 2250);
+    EXPECT_EQ(seen[wrap], 0);
+    EXPECT_EQ(stopped.size(), 0); // repeat goes on without a stop
+
+    // Pausing stops the reports once; playing again resumes them; closing stops them once more.
+    window->mplPlayerClick(TfrmMPlay::Button::Pause);
+    tick();
+    tick();
+    EXPECT_EQ(stopped.size(), 1);
+    EXPECT_EQ(at.size(), 0);
+    window->mplPlayerClick(TfrmMPlay::Button::Pause);
+    EXPECT_EQ(at.size(), 1);
+    window->reject();
+    EXPECT_EQ(stopped.size(), 2);
+}
+
+TEST(TfrmMPlay, PlayingFromAPointWithoutADeviceDoesNothing) {
+    FakePlayer failing;
+    failing.openSucceeds = false;
+    Shown failed;
+    auto w = makeWindow(failing, failed);
+    QSignalSpy at(w.get(), &TfrmMPlay::playingAt);
+    w->playFrom(1000);
+    EXPECT_EQ(failing.calls, (std::vector<std::string>{"open /tmp/knb.mid"}));
+    EXPECT_EQ(at.size(), 0);
+    EXPECT_EQ(child<QScrollBar>(*w, "barSeek")->value(), 0);
 }
 
 } // namespace

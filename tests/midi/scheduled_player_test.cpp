@@ -1,4 +1,6 @@
+#include "midi/in_force_song.h"
 #include "midi/midi_file.h"
+#include "midi/play_timeline.h"
 #include "midi/recording_midi_out.h"
 #include "midi/scheduled_player.h"
 #include "model/new_song.h"
@@ -9,6 +11,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <random>
 #include <thread>
 
 namespace pokopen {
@@ -175,6 +179,64 @@ TEST_F(ScheduledPlayerTest, CloseSilencesTheDeviceAndForgetsTheFile) {
     EXPECT_EQ(player->lengthMs(), 0);
     player->play(); // harmless when closed
     EXPECT_EQ(player->state(), MidiFilePlayer::State::Closed);
+}
+
+TEST(ScheduledPlayer, FromAMeasureEachPartHearsItsFirstNoteWithWhatIsInForceThere) {
+    std::mt19937 rng(1414);
+    for (int trial = 0; trial < 6; ++trial) {
+        const std::int32_t m = 2 + trial * 5;
+        const bool fmMode = trial % 2 == 1;
+        const Song song = testing::songWithChangesBefore(rng, m);
+        const PlayTimeline timeline(song);
+        const PlayState expected = playStateAt(song, m, fmMode);
+        SmfSequence file;
+        ASSERT_TRUE(parseSmf(buildMidiFile(song, fmMode), file).ok);
+        FakeClock clock;
+        auto out = std::make_unique<RecordingMidiOut>();
+        const RecordingMidiOut* recorder = out.get();
+        ScheduledPlayer player(std::move(out), clock, ScheduledPlayer::Mode::Manual);
+        ASSERT_TRUE(player.openSequence(file));
+        const std::int64_t startMs = timeline.measureStartMs(m);
+        player.seek(startMs);
+        player.play();
+        // Millisecond by millisecond until part 1's second note, a quarter note on, goes out.
+        const auto noteOns = [recorder] {
+            const auto messages = recorder->shortMessages();
+            return std::count_if(messages.begin(), messages.end(),
+                                 [](const Message& msg) { return (msg[0] & 0xF0) == 0x90 && msg[2] > 0; });
+        };
+        std::int64_t secondNoteMs = -1;
+        for (std::int64_t ms = 1; ms <= 3000 && secondNoteMs < 0; ++ms) {
+            clock.advanceMs(1);
+            player.pump();
+            if (noteOns() > PART_ROWS) // the first note of every part, then that one
+                secondNoteMs = startMs + ms;
+        }
+        // Each channel's controllers and program when its first note goes out.
+        std::map<int, PartPlayState> now, atFirstNote;
+        for (const Message& msg : recorder->shortMessages()) {
+            const int c = msg[0] & 0x0F;
+            PartPlayState& p = now[c];
+            if ((msg[0] & 0xF0) == 0xC0)
+                p.program = msg[1];
+            else if ((msg[0] & 0xF0) == 0xB0 && msg[1] == 7)
+                p.volume = msg[2];
+            else if ((msg[0] & 0xF0) == 0xB0 && msg[1] == 10)
+                p.pan = msg[2];
+            else if ((msg[0] & 0xF0) == 0xB0 && msg[1] == 11)
+                p.expression = msg[2];
+            else if ((msg[0] & 0xF0) == 0x90 && msg[2] > 0 && !atFirstNote.contains(c))
+                atFirstNote[c] = p;
+        }
+        for (int c = 0; c < PART_ROWS; ++c) {
+            ASSERT_TRUE(atFirstNote.contains(c)) << "trial " << trial << " channel " << c;
+            EXPECT_EQ(atFirstNote[c], expected.parts[static_cast<std::size_t>(c)])
+                << "trial " << trial << " channel " << c;
+        }
+        // The tempo in force times the quarter note to part 1's second note.
+        EXPECT_NEAR(static_cast<double>(secondNoteMs - startMs), expected.usPerQuarter / 1000.0, 2.0)
+            << "trial " << trial;
+    }
 }
 
 TEST(ScheduledPlayer, OpenFailsWithATextWhenThereIsNoDeviceOrNoFile) {

@@ -33,6 +33,16 @@ void setSignature(Song& song, std::uint8_t kind, std::int32_t measure, std::uint
     sig.insertAt(i, {measure, kind, value, 0});
 }
 
+void addPoint(Song& song, int row, std::int32_t pos, std::uint8_t kind, std::uint8_t value) {
+    EventRow& r = song.row(row);
+    std::int32_t i = 0;
+    while (i < r.count() && (r.pos[static_cast<std::size_t>(i)] < pos ||
+                             (r.pos[static_cast<std::size_t>(i)] == pos &&
+                              tieOrder(r.kind[static_cast<std::size_t>(i)]) <= tieOrder(kind))))
+        ++i;
+    r.insertAt(i, {pos, kind, value, 0});
+}
+
 Song makeStressSong() {
     Song song = makeNewSong();
     for (int part = 0; part < PART_ROWS; ++part) {

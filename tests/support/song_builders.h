@@ -11,6 +11,9 @@ namespace pokopen::testing {
 // the note-off before every event at its tick.
 void addNote(Song& song, int part, std::int32_t start, std::int32_t length, std::uint8_t value,
              std::int8_t extra = 0);
+// Inserts a dynamics, pan or tempo point where editing puts it: after every event of its tick
+// but the note-ons.
+void addPoint(Song& song, int row, std::int32_t pos, std::uint8_t kind, std::uint8_t value);
 // Inserts a signature of `kind` at `measure`, replacing one of that kind already there.
 void setSignature(Song& song, std::uint8_t kind, std::int32_t measure, std::uint8_t value);
 

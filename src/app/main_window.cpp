@@ -11,6 +11,8 @@
 #include "midi/midi_out.h"
 #include "midi/midi_out_dialog.h"
 #include "midi/midi_out_settings.h"
+#include "midi/play_follower.h"
+#include "midi/play_timeline.h"
 #include "midi/player_window.h"
 #include "midi/rtmidi_port_out.h"
 #include "model/new_song.h"
@@ -24,10 +26,12 @@
 #include "score/palette_window.h"
 #include "score/percussion.h"
 #include "score/score_page.h"
+#include "score/staff_layout.h"
 #include "signature/signature_edit.h"
 #include "signature/signature_page.h"
 #include "ui/app_paths.h"
 #include "ui/fonts.h"
+#include "ui/image_view.h"
 #include "ui/wait_window.h"
 
 #include <QAction>
@@ -102,6 +106,18 @@ TfrmMain::TfrmMain(const QStringList& arguments, std::unique_ptr<Prompts> prompt
     // The palette lives as long as the main window and shows while the staff page is on view.
     palette_ = new TfrmPalette(session_, iniPath_, this);
     find_ = new TfrmFind(session_, this);
+    // While test play plays, the measure shown and a line on the staff and the graphs follow it.
+    follower_ = new PlayFollower(
+        {[this] { return session_.state.currentMeasure; }, [this](std::int32_t m) { showMeasure(m); }}, this);
+    follower_->addPage(scorePage_->imgScore(), tickX);
+    for (QWidget* page : {static_cast<QWidget*>(expPage_), static_cast<QWidget*>(tempoPage_),
+                          static_cast<QWidget*>(panPage_)})
+        follower_->addPage(page->findChild<ImageView*>(), [](std::int32_t t) { return 3 * t; });
+    {
+        QSettings ini(iniPath_, QSettings::IniFormat);
+        mnuFollow->setChecked(PlayFollower::readSetting(ini));
+        follower_->setEnabled(mnuFollow->isChecked());
+    }
     setAcceptDrops(true);
     formCreate(arguments);
 }
@@ -175,6 +191,11 @@ void TfrmMain::buildMenu() {
     play->setObjectName(QStringLiteral("mnuPlay"));
     add(play, mnuMPlay, "mnuMPlay", QStringLiteral("テスト演奏(&O)"), QKeySequence(Qt::Key_F5),
         &TfrmMain::mnuMPlayClick);
+    add(play, mnuMPlayFrom, "mnuMPlayFrom", QStringLiteral("現在の小節からテスト演奏(&C)"),
+        QKeySequence(Qt::SHIFT | Qt::Key_F5), &TfrmMain::mnuMPlayFromClick);
+    play->addSeparator();
+    add(play, mnuFollow, "mnuFollow", QStringLiteral("演奏位置を表示(&V)"), {}, &TfrmMain::mnuFollowClick);
+    mnuFollow->setCheckable(true);
 
     QMenu* help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -221,6 +242,8 @@ void TfrmMain::buildToolbar(QWidget* client) {
         mnuJumpEnd);
     tolMain->addSeparator();
     add(tolMPlay, "tolMPlay", ToolIcon::Play, QStringLiteral("テスト演奏します。"), mnuMPlay);
+    add(tolMPlayFrom, "tolMPlayFrom", ToolIcon::PlayFrom, QStringLiteral("現在の小節からテスト演奏します。"),
+        mnuMPlayFrom);
     tolMain->addSeparator();
     add(tolHelp, "tolHelp", ToolIcon::Help, QStringLiteral("ヘルプの目次を表示します。"), mnuHelpCont);
     tolMain->addSeparator();
@@ -662,6 +685,8 @@ void TfrmMain::showCurrentPart() {
 }
 
 void TfrmMain::barMeasChange(int position) {
+    if (follower_)
+        follower_->measureChanged(); // by hand, it stops following
     session_.state.currentMeasure = position - 1;
     lblMeas->setText(QString::number(position) + QStringLiteral("小節目"));
     drawStaff();
@@ -747,6 +772,20 @@ void TfrmMain::mnuMidiDeviceClick() {
 }
 
 void TfrmMain::mnuMPlayClick() {
+    testPlay(std::nullopt);
+}
+
+void TfrmMain::mnuMPlayFromClick() {
+    testPlay(session_.state.currentMeasure);
+}
+
+void TfrmMain::mnuFollowClick() {
+    follower_->setEnabled(mnuFollow->isChecked());
+    QSettings ini(iniPath_, QSettings::IniFormat);
+    PlayFollower::writeSetting(ini, mnuFollow->isChecked());
+}
+
+void TfrmMain::testPlay(std::optional<std::int32_t> from) {
     const QString path =
         playFilePath_.isEmpty() ? AppPaths::forRunningProgram().testPlayMidiPath() : playFilePath_;
     bool written = false;
@@ -766,9 +805,13 @@ void TfrmMain::mnuMPlayClick() {
         midiOut_->close();
     }
     QSettings ini(iniPath_, QSettings::IniFormat);
-    const std::unique_ptr<MidiFilePlayer> player = makeMidiFilePlayer(readMidiOutSettings(ini));
+    const std::unique_ptr<MidiFilePlayer> player =
+        playerFactory_ ? playerFactory_() : makeMidiFilePlayer(readMidiOutSettings(ini));
     TfrmMPlay dialog(*player, path, decodeSongText(session_.song().songTitle),
                      decodeSongText(session_.song().songCopyright), this);
+    follower_->follow(dialog, session_.song());
+    if (from)
+        dialog.playFrom(PlayTimeline(session_.song()).measureStartMs(*from));
     dialog.exec();
 }
 

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -22,6 +23,8 @@ class QToolButton;
 namespace pokopen {
 
 class DynamicsPage;
+class MidiFilePlayer;
+class PlayFollower;
 class SwitchableMidiOut;
 class NoteEntryController;
 class PanPage;
@@ -50,6 +53,10 @@ public:
 
     SongDocument& session() { return session_; }
 
+    // Makes the test player's device; tests give one on a clock of their own.
+    using PlayerFactory = std::function<std::unique_ptr<MidiFilePlayer>()>;
+    void setPlayerFactory(PlayerFactory factory) { playerFactory_ = std::move(factory); }
+
     // File commands (menu and toolbar).
     void mnuNewClick();
     void mnuOpenClick();
@@ -64,6 +71,8 @@ public:
     void mnuAllPartClick();
     void mnuMidiDeviceClick();
     void mnuMPlayClick();
+    void mnuMPlayFromClick();
+    void mnuFollowClick();
     void mnuEditorClick();
     void mnuFindClick();
     void mnuFindNextClick();
@@ -140,6 +149,8 @@ private:
     // Moves the measure bar (and with it every view) to 0-based measure m.
     void showMeasure(std::int32_t m);
     void showSearchResult(std::optional<std::int32_t> found);
+    // Test play, from the start or from 0-based measure `from`.
+    void testPlay(std::optional<std::int32_t> from);
 
     SongDocument session_;
     std::unique_ptr<Prompts> prompts_;
@@ -155,6 +166,8 @@ private:
     PanPage* panPage_ = nullptr;
     SignaturePage* signaturePage_ = nullptr;
     PartPage* partPage_ = nullptr;
+    PlayFollower* follower_ = nullptr;
+    PlayerFactory playerFactory_;
     int shownTab_ = 0;
 
 public:
@@ -193,6 +206,8 @@ public:
     QAction* mnuFindNext = nullptr;
     QAction* mnuJumpEnd = nullptr;
     QAction* mnuMPlay = nullptr;
+    QAction* mnuMPlayFrom = nullptr;
+    QAction* mnuFollow = nullptr;
     QAction* mnuHelpCont = nullptr;
     QAction* mnuAbout = nullptr;
 
@@ -207,6 +222,7 @@ public:
     QToolButton* tolFind = nullptr;
     QToolButton* tolJumpEnd = nullptr;
     QToolButton* tolMPlay = nullptr;
+    QToolButton* tolMPlayFrom = nullptr;
     QToolButton* tolHelp = nullptr;
     QToolButton* tolExit = nullptr;
 };

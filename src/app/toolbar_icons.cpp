@@ -113,6 +113,13 @@ void paint(QPainter& p, ToolIcon kind) {
         p.drawPolygon(QPolygonF({QPointF(4, 2), QPointF(14, 8), QPointF(4, 14)}));
         break;
     }
+    case ToolIcon::PlayFrom: {
+        // A bar line, and the play triangle starting from it.
+        p.fillRect(QRectF(2, 2, 2, 12), ink);
+        p.setBrush(QColor(0x20, 0xA0, 0x40));
+        p.drawPolygon(QPolygonF({QPointF(6, 3), QPointF(15, 8), QPointF(6, 13)}));
+        break;
+    }
     case ToolIcon::Help: {
         p.setBrush(QColor(0xFF, 0xF0, 0x90));
         p.drawEllipse(QRectF(1.5, 1.5, 13, 13));

@@ -16,6 +16,7 @@ enum class ToolIcon {
     Find,
     JumpEnd,
     Play,
+    PlayFrom,
     Help,
     Exit
 };

@@ -1,5 +1,10 @@
 #include "app/main_window.h"
+#include "curves/curve_page.h"
 #include "midi/midi_file.h"
+#include "midi/play_position_line.h"
+#include "midi/player_window.h"
+#include "midi/recording_midi_out.h"
+#include "midi/scheduled_player.h"
 #include "model/new_song.h"
 #include "model/song_file.h"
 #include "model/store_check.h"
@@ -20,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -154,7 +160,9 @@ TEST_F(MainWindowTest, MenusHoldTheirItemsShortcutsAndSeparators) {
     EXPECT_EQ(entries("mnuSearch"),
               (QStringList{QStringLiteral("検索(&F)...|Ctrl+F"), QStringLiteral("次を検索(&S)|F3"),
                            QStringLiteral("曲の最終地点にジャンプ(&E)|")}));
-    EXPECT_EQ(entries("mnuPlay"), (QStringList{QStringLiteral("テスト演奏(&O)|F5")}));
+    EXPECT_EQ(entries("mnuPlay"), (QStringList{QStringLiteral("テスト演奏(&O)|F5"),
+                                               QStringLiteral("現在の小節からテスト演奏(&C)|Shift+F5"), "-",
+                                               QStringLiteral("演奏位置を表示(&V)|")}));
     EXPECT_EQ(entries("mnuHelp"),
               (QStringList{QStringLiteral("ヘルプの目次(&C)|"), "-", QStringLiteral("バージョン情報(&A)|")}));
     // Every command is there to use, and every toolbar button has its hint.
@@ -166,6 +174,17 @@ TEST_F(MainWindowTest, MenusHoldTheirItemsShortcutsAndSeparators) {
     }
     EXPECT_EQ(w->tolJumpEnd->toolTip(), QStringLiteral("曲の最終地点にジャンプします。"));
     EXPECT_EQ(w->tolFM->toolTip(), QStringLiteral("FM音源モードのON/OFF"));
+    EXPECT_EQ(w->tolMPlayFrom->toolTip(), QStringLiteral("現在の小節からテスト演奏します。"));
+    EXPECT_FALSE(w->tolMPlayFrom->icon().isNull());
+    // The toolbar in its order, separators as null: test play from here right after test play.
+    QList<QWidget*> toolbar;
+    for (QAction* a : w->tolMain->actions())
+        toolbar << (a->isSeparator() ? nullptr : w->tolMain->widgetForAction(a));
+    const auto play = toolbar.indexOf(w->tolMPlay);
+    ASSERT_GE(play, 1);
+    EXPECT_EQ(toolbar.mid(play - 1, 4), (QList<QWidget*>{nullptr, w->tolMPlay, w->tolMPlayFrom, nullptr}));
+    EXPECT_TRUE(w->mnuFollow->isCheckable());
+    EXPECT_TRUE(w->mnuFollow->isChecked()); // on when the INI file says nothing
 }
 
 TEST_F(MainWindowTest, CommandLineJoinsArgumentsWithBlanks) {
@@ -570,6 +589,119 @@ TEST_F(MainWindowTest, TestPlaySaysWhenThePlayFileCannotBeWritten) {
     w->mnuMPlay->trigger(); // no player opens: the error is told instead
     ASSERT_EQ(script.errors.size(), 1);
     EXPECT_TRUE(script.errors[0].contains(QStringLiteral("knb.mid を作成できません")));
+}
+
+// Test play on a player the test drives: a scheduled player on a clock the test moves.
+class FollowTest : public MainWindowTest {
+protected:
+    class FakeClock final : public PlayerClock {
+    public:
+        std::int64_t nowUs() const override { return now; }
+        std::int64_t now = 1'000'000;
+    };
+
+    std::unique_ptr<TfrmMain> makeWithPlayer() {
+        auto w = make();
+        for (int m = 0; m < 12; ++m)
+            testing::addNote(writableSong(w->session()), 0, m * 96, 96, 23); // 2 s a measure at 120 bpm
+        w->setPlayerFactory([this] {
+            auto p = std::make_unique<ScheduledPlayer>(std::make_unique<RecordingMidiOut>(), clock,
+                                                       ScheduledPlayer::Mode::Manual);
+            player = p.get();
+            return p;
+        });
+        return w;
+    }
+    // Runs `whilePlaying` once the player window is up, then closes it.
+    void withPlayer(QAction* command, const std::function<void(TfrmMPlay&)>& whilePlaying) {
+        // The please-wait window lets events through before the player is up: look until it is.
+        QTimer look;
+        QObject::connect(&look, &QTimer::timeout, [&] {
+            if (auto* dialog = qobject_cast<TfrmMPlay*>(QApplication::activeModalWidget())) {
+                look.stop();
+                whilePlaying(*dialog);
+                dialog->reject();
+            }
+        });
+        look.start(5);
+        command->trigger();
+        EXPECT_FALSE(look.isActive()) << "the player never came up";
+    }
+    void advance(TfrmMPlay& dialog, std::int64_t ms) {
+        clock.now += ms * 1000;
+        player->pump();
+        dialog.tmrSeekTimer();
+    }
+    // The columns of an image view that show the position line.
+    static std::vector<int> lineColumns(QWidget* view) {
+        const QImage image = view->grab().toImage();
+        std::vector<int> columns;
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, image.height() / 2) == PlayPositionLine::COLOUR)
+                columns.push_back(x);
+        return columns;
+    }
+
+    FakeClock clock;
+    ScheduledPlayer* player = nullptr;
+};
+
+TEST_F(FollowTest, PlayingFromTheCurrentMeasureFollowsTheMusicOnTheStaffAndTheGraphs) {
+    auto w = makeWithPlayer();
+    w->barMeas->setValue(5);
+    ImageView* staff = w->scorePage()->imgScore();
+    withPlayer(w->mnuMPlayFrom, [&](TfrmMPlay& dialog) {
+        // The player starts at measure 5: 250 ms of lead-in and four measures of 2 s.
+        EXPECT_EQ(dialog.findChild<QScrollBar*>("barSeek")->value(), 8250);
+        EXPECT_EQ(player->state(), MidiFilePlayer::State::Playing);
+        EXPECT_EQ(lineColumns(staff), std::vector<int>{82});
+        advance(dialog, 500); // a quarter note on: tick 24, 3 pixels a tick
+        EXPECT_EQ(lineColumns(staff), std::vector<int>{82 + 72});
+        advance(dialog, 1500);
+        EXPECT_EQ(w->lblMeas->text(), QStringLiteral("6小節目"));
+        EXPECT_EQ(w->barMeas->value(), 6);
+        EXPECT_EQ(lineColumns(staff), std::vector<int>{82});
+        // The graphs show the same point, from their left edge.
+        w->pagMain->setCurrentWidget(w->tabExp);
+        advance(dialog, 250);
+        EXPECT_EQ(lineColumns(w->expPage()->findChild<ImageView*>()), std::vector<int>{36});
+    });
+    // Closing the player takes the line away; the window stays where the music was.
+    EXPECT_TRUE(lineColumns(w->expPage()->findChild<ImageView*>()).empty());
+    EXPECT_EQ(w->lblMeas->text(), QStringLiteral("6小節目"));
+    EXPECT_FALSE(w->session().isModified());
+    EXPECT_FALSE(w->mnuSave->isEnabled());
+}
+
+TEST_F(FollowTest, SwitchedOffNothingMovesAndTheChoiceIsKept) {
+    auto w = makeWithPlayer();
+    w->mnuFollow->trigger();
+    EXPECT_FALSE(w->mnuFollow->isChecked());
+    EXPECT_EQ(QSettings(path("pokopen.ini"), QSettings::IniFormat).value("PLAY/Follow").toInt(), 0);
+    w->barMeas->setValue(5);
+    withPlayer(w->mnuMPlayFrom, [&](TfrmMPlay& dialog) {
+        EXPECT_NE(dialog.findChild<QScrollBar*>("barSeek")->value(), 0);
+        advance(dialog, 4500);
+        EXPECT_EQ(w->lblMeas->text(), QStringLiteral("5小節目"));
+        EXPECT_TRUE(lineColumns(w->scorePage()->imgScore()).empty());
+    });
+    EXPECT_EQ(w->session().state.currentMeasure, 4);
+    // The next start of the program keeps it off.
+    auto again = make();
+    EXPECT_FALSE(again->mnuFollow->isChecked());
+}
+
+TEST_F(FollowTest, PlainTestPlayFollowsFromTheFirstMeasureOncePlaying) {
+    auto w = makeWithPlayer();
+    w->barMeas->setValue(9);
+    withPlayer(w->mnuMPlay, [&](TfrmMPlay& dialog) {
+        EXPECT_EQ(dialog.findChild<QScrollBar*>("barSeek")->value(), 0); // F5 waits for play
+        EXPECT_EQ(w->lblMeas->text(), QStringLiteral("9小節目"));
+        dialog.mplPlayerClick(TfrmMPlay::Button::Play);
+        advance(dialog, 2300);
+        EXPECT_EQ(w->lblMeas->text(), QStringLiteral("2小節目"));
+    });
+    EXPECT_FALSE(w->session().isModified());
 }
 
 TEST_F(MainWindowTest, PaletteShowsWithTheStaffPageAndKeepsItsPlace) {

@@ -1,4 +1,3 @@
-#include "app/image_view.h"
 #include "curves/curve_graph.h"
 #include "curves/curve_painter.h"
 #include "midi/play_position_line.h"
@@ -6,6 +5,7 @@
 #include "model/new_song.h"
 #include "score/staff_paint.h"
 #include "support/song_builders.h"
+#include "ui/image_view.h"
 
 #include <gtest/gtest.h>
 

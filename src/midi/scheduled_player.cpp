@@ -1,6 +1,9 @@
 #include "midi/scheduled_player.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <vector>
 
 #ifdef __linux__
 #include <pthread.h>
@@ -150,11 +153,7 @@ void ScheduledPlayer::play() {
             chase_ = false;
         }
         if (chase_) {
-            // Starting in the middle: bring programs, controllers and system exclusive messages
-            // up to the starting point, without the notes.
-            for (std::size_t i = 0; i < next_; ++i)
-                if (!sequence_.events[i].isNote())
-                    sendLocked(sequence_.events[i]);
+            chaseLocked();
             chase_ = false;
         }
         anchorClockUs_ = clock_.nowUs();
@@ -198,6 +197,53 @@ void ScheduledPlayer::sendLocked(const SmfEvent& e) {
         return;
     }
     out_->shortMessage(e.status, e.data1, e.data2);
+}
+
+namespace {
+
+// Messages whose effect a later message of the same kind on the same channel replaces entirely:
+// programs, channel pressure, pitch bend and controllers, but not bank select, the parameter
+// numbers and data entry (whose meaning depends on what came before) nor the channel mode
+// messages (which reset others). Returns the kind as an index, or -1.
+int replaceableKind(const SmfEvent& e) {
+    const int channel = e.status & 0x0F;
+    switch (e.status & 0xF0) {
+    case 0xB0: {
+        const int c = e.data1;
+        if (c == 0 || c == 32 || c == 6 || c == 38 || (c >= 96 && c <= 101) || c >= 120)
+            return -1;
+        return channel * 131 + c;
+    }
+    case 0xC0:
+        return channel * 131 + 128;
+    case 0xD0:
+        return channel * 131 + 129;
+    case 0xE0:
+        return channel * 131 + 130;
+    default:
+        return -1;
+    }
+}
+
+} // namespace
+
+void ScheduledPlayer::chaseLocked() {
+    // Starting in the middle: bring programs, controllers and system exclusive messages up to the
+    // starting point, without the notes. Of the messages one later replaces, only the last goes
+    // out, in its place among the others: a late start in a long song would otherwise pour
+    // thousands of controller changes into the port at once.
+    std::vector<std::size_t> last(16 * 131, std::numeric_limits<std::size_t>::max());
+    for (std::size_t i = 0; i < next_; ++i)
+        if (const int kind = replaceableKind(sequence_.events[i]); kind >= 0)
+            last[static_cast<std::size_t>(kind)] = i;
+    for (std::size_t i = 0; i < next_; ++i) {
+        const SmfEvent& e = sequence_.events[i];
+        if (e.isNote())
+            continue;
+        const int kind = replaceableKind(e);
+        if (kind < 0 || last[static_cast<std::size_t>(kind)] == i)
+            sendLocked(e);
+    }
 }
 
 void ScheduledPlayer::silenceLocked() {

@@ -63,6 +63,7 @@ private:
     // Sends what is due; returns true when the end was reached in this call.
     bool dispatchLocked(std::int64_t now);
     void sendLocked(const SmfEvent& e);
+    void chaseLocked();
     void silenceLocked();
     void run();
     void fireEnd();

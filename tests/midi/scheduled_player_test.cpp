@@ -141,7 +141,8 @@ TEST_F(ScheduledPlayerTest, SeekWhileStoppedStartsPlayingThereWithProgramsButNoE
     // The lead-in's volume, pan, expression and program are caught up; the notes before are not.
     const std::vector<Message> caughtUp = recorder->shortMessages();
     EXPECT_EQ(countOf(caughtUp, PROGRAM_PIANO), 1u);
-    EXPECT_EQ(countOf(caughtUp, Message{0xB0, 0x0A, 0x40}), 2u); // the lead-in's pan and the song's
+    // The song's pan point replaces the lead-in's: only the last is caught up.
+    EXPECT_EQ(countOf(caughtUp, Message{0xB0, 0x0A, 0x40}), 1u);
     EXPECT_EQ(countOf(caughtUp, MIDDLE_C_ON), 0u);
     advance(249);
     EXPECT_EQ(countOf(recorder->shortMessages(), MIDDLE_C_ON), 0u);
@@ -237,6 +238,34 @@ TEST(ScheduledPlayer, FromAMeasureEachPartHearsItsFirstNoteWithWhatIsInForceTher
         EXPECT_NEAR(static_cast<double>(secondNoteMs - startMs), expected.usPerQuarter / 1000.0, 2.0)
             << "trial " << trial;
     }
+}
+
+TEST(ScheduledPlayer, FromLateInALongSongOnlyTheLastOfEachControllerIsCaughtUp) {
+    Song song = makeNewSong();
+    for (std::int32_t t = 0; t < 96 * 100; t += 24) { // 400 dynamics and pan points before measure 101
+        testing::addPoint(song, 0, t, KIND_DYNAMICS, static_cast<std::uint8_t>(t % 127));
+        testing::addPoint(song, 0, t + 12, KIND_PAN, static_cast<std::uint8_t>(t % 125));
+    }
+    testing::addNote(song, 0, 96 * 100, 24, 23);
+    SmfSequence file;
+    ASSERT_TRUE(parseSmf(buildMidiFile(song, false), file).ok);
+    FakeClock clock;
+    auto out = std::make_unique<RecordingMidiOut>();
+    const RecordingMidiOut* recorder = out.get();
+    ScheduledPlayer player(std::move(out), clock, ScheduledPlayer::Mode::Manual);
+    ASSERT_TRUE(player.openSequence(file));
+    player.seek(PlayTimeline(song).measureStartMs(100));
+    player.play();
+    std::vector<Message> channelOne;
+    for (const Message& m : recorder->shortMessages())
+        if (m[0] == 0xB0 || m[0] == 0xC0)
+            channelOne.push_back(m);
+    const PartPlayState want = playStateAt(song, 100, false).parts[0];
+    EXPECT_EQ(channelOne, (std::vector<Message>{{0xB0, 0x07, static_cast<std::uint8_t>(want.volume)},
+                                                {0xC0, static_cast<std::uint8_t>(want.program), 0},
+                                                {0xB0, 0x0B, static_cast<std::uint8_t>(want.expression)},
+                                                {0xB0, 0x0A, static_cast<std::uint8_t>(want.pan)}}));
+    EXPECT_EQ(recorder->entries().at(1).call, RecordingMidiOut::Call::Long); // System On comes first
 }
 
 TEST(ScheduledPlayer, OpenFailsWithATextWhenThereIsNoDeviceOrNoFile) {

@@ -185,7 +185,10 @@ void TfrmMPlay::playFrom(std::int64_t ms) {
     if (closed_ || !player_.isOpen())
         return;
     player_.seek(ms);
-    player_.play();
+    // Past the file's end there is nothing to hear, and play there would start the song over
+    // and take the main window back to its first measure: wait at the end instead.
+    if (ms < player_.lengthMs())
+        player_.play();
     barSeek->setValue(toBar(player_.positionMs()));
     updateButtons();
     reportPosition();

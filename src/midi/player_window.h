@@ -38,7 +38,8 @@ public:
               QWidget* parent = nullptr, ErrorBox errorBox = {});
     ~TfrmMPlay() override;
 
-    // Starts playing from `ms` (test play from a measure); nothing without an open device.
+    // Starts playing from `ms` (test play from a measure); past the end it only moves there.
+    // Nothing without an open device.
     void playFrom(std::int64_t ms);
 
     void tmrSeekTimer();

@@ -392,6 +392,16 @@ TEST_F(PlayerWindowOnAClock, ReportsTheHeardPositionWhilePlayingThroughTheEndAnd
     EXPECT_EQ(stopped.size(), 2);
 }
 
+TEST_F(PlayerWindowOnAClock, PlayingFromPastTheEndWaitsThereRatherThanStartingOver) {
+    QSignalSpy at(window.get(), &TfrmMPlay::playingAt);
+    window->playFrom(4000);
+    EXPECT_EQ(player->state(), MidiFilePlayer::State::Stopped);
+    EXPECT_EQ(child<QScrollBar>(*window, "barSeek")->value(), 2250);
+    EXPECT_EQ(at.size(), 0);
+    window->mplPlayerClick(TfrmMPlay::Button::Play); // play from there starts the song again
+    EXPECT_EQ(player->positionMs(), 0);
+}
+
 TEST(TfrmMPlay, PlayingFromAPointWithoutADeviceDoesNothing) {
     FakePlayer failing;
     failing.openSucceeds = false;

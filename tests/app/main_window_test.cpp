@@ -1,10 +1,12 @@
 #include "app/main_window.h"
+#include "curves/curve_page.h"
 #include "midi/midi_file.h"
 #include "model/new_song.h"
 #include "model/song_file.h"
 #include "model/store_check.h"
 #include "score/palette_window.h"
 #include "score/score_page.h"
+#include "signature/signature_page.h"
 #include "support/song_builders.h"
 #include "ui/image_view.h"
 
@@ -586,6 +588,96 @@ TEST_F(MainWindowTest, PaletteShowsWithTheStaffPageAndKeepsItsPlace) {
     QSettings ini(path("pokopen.ini"), QSettings::IniFormat);
     EXPECT_EQ(ini.value("PALETTE/X").toInt(), 321);
     EXPECT_EQ(ini.value("PALETTE/Y").toInt(), 123);
+}
+
+// Ctrl+Z and Ctrl+Y on the main window, as the keyboard sends them.
+void pressUndo(TfrmMain& w) {
+    QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+}
+void pressRedo(TfrmMain& w) {
+    QTest::keyClick(&w, Qt::Key_Y, Qt::ControlModifier);
+}
+
+TEST_F(MainWindowTest, UndoAndRedoOfNotesRestoreTheRowsThePixelsAndSave) {
+    auto w = make();
+    w->show();
+    QApplication::setActiveWindow(w.get());
+    ImageView* staff = w->scorePage()->imgScore();
+    const QImage empty = staff->image().copy();
+    // Three quarter notes on C4 at ticks 12, 36 and 60 (three pixels a tick).
+    for (int x : {120, 192, 264}) {
+        QTest::mouseMove(staff, QPoint(x, 148));
+        QTest::mouseClick(staff, Qt::LeftButton, {}, QPoint(x, 148));
+    }
+    ASSERT_EQ(w->session().song().row(0).count(), 2 + 6);
+    const QImage three = staff->image().copy();
+    EXPECT_EQ(w->mnuUndo->text(), QStringLiteral("元に戻す(&U) - 音符の入力"));
+    EXPECT_FALSE(w->mnuRedo->isEnabled());
+
+    w->pagMain->setCurrentWidget(w->tabPan); // undo turns back to the staff
+    pressUndo(*w);
+    pressUndo(*w);
+    EXPECT_EQ(w->pagMain->currentWidget(), w->tabScore);
+    EXPECT_EQ(w->session().song().row(0).count(), 2 + 2);
+    EXPECT_EQ(w->mnuRedo->text(), QStringLiteral("やり直し(&R) - 音符の入力"));
+    EXPECT_TRUE(w->tolSave->isEnabled());
+    pressUndo(*w);
+    EXPECT_EQ(staff->image(), empty);
+    EXPECT_FALSE(w->tolSave->isEnabled()) << "back at the new song";
+    EXPECT_FALSE(w->mnuUndo->isEnabled());
+    EXPECT_EQ(w->mnuUndo->text(), QStringLiteral("元に戻す(&U)"));
+    for (int k = 0; k < 3; ++k)
+        pressRedo(*w);
+    EXPECT_EQ(staff->image(), three);
+    EXPECT_TRUE(w->tolSave->isEnabled());
+    EXPECT_EQ(checkStore(w->session().song()), "");
+}
+
+TEST_F(MainWindowTest, UndoTakesBackACurveStrokeAndASignatureChangeOnTheirPages) {
+    auto w = make();
+    w->show();
+    QApplication::setActiveWindow(w.get());
+    w->barMeas->setValue(3);
+    w->btnPart[4]->click();
+    w->pagMain->setCurrentWidget(w->tabExp);
+    auto* graph = w->expPage()->findChild<ImageView*>("imgExp");
+    const QImage before = graph->image().copy();
+    const Song songBefore = w->session().song();
+    QTest::mousePress(graph, Qt::LeftButton, {}, QPoint(90, 100));
+    QTest::mouseMove(graph, QPoint(99, 120));
+    QTest::mouseMove(graph, QPoint(117, 200));
+    QTest::mouseRelease(graph, Qt::LeftButton, {}, QPoint(117, 200));
+    ASSERT_NE(graph->image(), before);
+    const QImage stroke = graph->image().copy();
+    EXPECT_EQ(w->mnuUndo->text(), QStringLiteral("元に戻す(&U) - 強弱の入力"));
+
+    // A key change at measure 6, made on the signature page.
+    w->signaturePage()->setPrompts({[](int) { return std::optional<int>(16); },
+                                    [](int) { return std::optional<int>(); }, [](const QString&) {}});
+    w->barMeas->setValue(6);
+    w->pagMain->setCurrentWidget(w->tabAlter);
+    w->signaturePage()->btnStlChangeClick();
+    EXPECT_EQ(w->mnuUndo->text(), QStringLiteral("元に戻す(&U) - 調の変更"));
+
+    w->btnPart[0]->click();
+    w->pagMain->setCurrentWidget(w->tabScore);
+    pressUndo(*w); // the key change: back on its page and measure
+    EXPECT_EQ(w->pagMain->currentWidget(), w->tabAlter);
+    EXPECT_EQ(w->barMeas->value(), 6);
+    pressUndo(*w); // the whole stroke at once: its page, part and measure, drawn as before
+    EXPECT_EQ(w->pagMain->currentWidget(), w->tabExp);
+    EXPECT_EQ(w->session().state.currentPart, 4);
+    EXPECT_EQ(w->barMeas->value(), 3);
+    EXPECT_EQ(w->lblMeas->text(), QStringLiteral("3小節目"));
+    EXPECT_EQ(graph->image(), before);
+    EXPECT_EQ(w->session().song(), songBefore);
+    EXPECT_FALSE(w->tolSave->isEnabled());
+    pressRedo(*w);
+    EXPECT_EQ(graph->image(), stroke);
+    // Ctrl+Shift+Z redoes too.
+    QTest::keyClick(w.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(w->pagMain->currentWidget(), w->tabAlter);
+    EXPECT_FALSE(w->mnuRedo->isEnabled());
 }
 
 } // namespace

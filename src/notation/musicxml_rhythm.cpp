@@ -76,8 +76,9 @@ NoteType tripletType(std::int32_t ticks) {
 
 class Speller {
 public:
-    Speller(std::int32_t measureTicks, const std::vector<std::int32_t>& boundaries)
-        : ticks_(measureTicks), bounds_(boundaries) {}
+    Speller(std::int32_t measureTicks, const std::vector<std::int32_t>& boundaries,
+            const std::vector<bool>& rests)
+        : ticks_(measureTicks), bounds_(boundaries), rests_(rests) {}
 
     std::vector<WrittenValue> run() {
         if (ticks_ <= 0)
@@ -105,24 +106,27 @@ private:
         return true;
     }
 
-    // Calls f(a, b) for each stretch between boundaries, clipped to [s, e).
+    // Calls f(a, b, rest) for each stretch between boundaries, clipped to [s, e).
     template <typename F> void forEachStretch(std::int32_t s, std::int32_t e, F f) const {
         std::int32_t a = s;
         auto it = std::upper_bound(bounds_.begin(), bounds_.end(), s);
         while (a < e) {
+            const auto stretch = static_cast<std::size_t>(it - bounds_.begin()) - 1;
             const std::int32_t b = it == bounds_.end() ? e : std::min(*it++, e);
             if (b > a)
-                f(a, b);
+                f(a, b, stretch < rests_.size() && rests_[stretch]);
             a = b;
         }
     }
 
     void plain(std::int32_t s, std::int32_t e) {
-        forEachStretch(s, e, [this](std::int32_t a, std::int32_t b) {
+        forEachStretch(s, e, [this](std::int32_t a, std::int32_t b, bool rest) {
             for (std::int32_t pos = a; pos < b;) {
                 const PlainValue* chosen = &PLAIN_VALUES.back();
                 for (const PlainValue& v : PLAIN_VALUES) {
-                    if (v.ticks <= b - pos && pos % v.align == 0) {
+                    // Rests are written beat by beat: undotted, each at a multiple of its length.
+                    const bool fits = rest ? !v.dotted && pos % v.ticks == 0 : pos % v.align == 0;
+                    if (v.ticks <= b - pos && fits) {
                         chosen = &v;
                         break;
                     }
@@ -136,7 +140,7 @@ private:
     // A triplet group over [s, e) whose every stretch is a whole number of `unit`s.
     void triplet(std::int32_t s, std::int32_t e, std::int32_t unit) {
         const std::size_t first = out_.size();
-        forEachStretch(s, e, [this, unit](std::int32_t a, std::int32_t b) {
+        forEachStretch(s, e, [this, unit](std::int32_t a, std::int32_t b, bool) {
             // A stretch of one or two units is one value; anything longer (it cannot be, as the
             // group would then be plain) is written unit by unit.
             const std::int32_t step = (b - a == unit || b - a == 2 * unit) ? b - a : unit;
@@ -171,14 +175,15 @@ private:
 
     std::int32_t ticks_;
     const std::vector<std::int32_t>& bounds_;
+    const std::vector<bool>& rests_;
     std::vector<WrittenValue> out_;
 };
 
 } // namespace
 
-std::vector<WrittenValue> spellMeasure(std::int32_t measureTicks,
-                                       const std::vector<std::int32_t>& boundaries) {
-    return Speller(measureTicks, boundaries).run();
+std::vector<WrittenValue> spellMeasure(std::int32_t measureTicks, const std::vector<std::int32_t>& boundaries,
+                                       const std::vector<bool>& rests) {
+    return Speller(measureTicks, boundaries, rests).run();
 }
 
 } // namespace pokopen

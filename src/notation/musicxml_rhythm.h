@@ -33,8 +33,10 @@ struct WrittenValue {
 // inside one stretch between two boundaries, the values follow each other without gap, and
 // together they fill the measure. Stretches on the 32nd grid take plain and dotted values; a
 // beat that holds a position off that grid is written as the coarsest triplet group that
-// holds all its positions (half-note triplets down to 64th-note triplets).
-std::vector<WrittenValue> spellMeasure(std::int32_t measureTicks,
-                                       const std::vector<std::int32_t>& boundaries);
+// holds all its positions (half-note triplets down to 64th-note triplets). rests[i] tells that
+// the stretch from boundaries[i] is a rest (missing entries: notes); rests on the 32nd grid are
+// written beat by beat, undotted.
+std::vector<WrittenValue> spellMeasure(std::int32_t measureTicks, const std::vector<std::int32_t>& boundaries,
+                                       const std::vector<bool>& rests = {});
 
 } // namespace pokopen

@@ -633,13 +633,24 @@ private:
         }
         std::sort(boundaries_.begin(), boundaries_.end());
         boundaries_.erase(std::unique(boundaries_.begin(), boundaries_.end()), boundaries_.end());
-        const std::vector<WrittenValue> values = spellMeasure(ticks, boundaries_);
+        // Which stretches between boundaries hold no note: a sweep like the one below.
+        restStretch_.assign(boundaries_.size() - 1, true);
+        sounding_.clear();
+        std::size_t nextNote = 0;
+        for (std::size_t k = 0; k + 1 < boundaries_.size(); ++k) {
+            const std::int32_t at = ms + boundaries_[k];
+            for (; nextNote < voiceNotes_.size() && notes_[voiceNotes_[nextNote]].start <= at; ++nextNote)
+                sounding_.push_back(voiceNotes_[nextNote]);
+            std::erase_if(sounding_, [&](std::size_t i) { return notes_[i].end <= at; });
+            restStretch_[k] = sounding_.empty();
+        }
+        const std::vector<WrittenValue> values = spellMeasure(ticks, boundaries_, restStretch_);
 
         // The notes sounding in each value: one sweep, as values and notes both run forward.
         members_.clear();
         memberStart_.assign(values.size() + 1, 0);
         sounding_.clear();
-        std::size_t nextNote = 0;
+        nextNote = 0;
         for (std::size_t k = 0; k < values.size(); ++k) {
             const std::int32_t at = ms + values[k].start;
             for (; nextNote < voiceNotes_.size() && notes_[voiceNotes_[nextNote]].start <= at; ++nextNote)
@@ -809,6 +820,7 @@ private:
     // Scratch space of one voice, kept to save allocations.
     std::vector<std::size_t> voiceNotes_;
     std::vector<std::int32_t> boundaries_;
+    std::vector<bool> restStretch_;
     std::vector<std::size_t> members_;
     std::vector<std::size_t> memberStart_;
     std::vector<std::size_t> sounding_;

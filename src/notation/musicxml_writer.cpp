@@ -219,7 +219,6 @@ struct PartNote {
 struct Spelling {
     WrittenKey written; // key to write and step shift to concert pitch
     int semitones = 0;  // written pitch + semitones = sounding pitch
-    int transposition = C_INSTRUMENT;
 };
 
 class DocumentWriter {
@@ -355,7 +354,6 @@ private:
 
     Spelling spellingOf(std::int32_t measure) const {
         Spelling s;
-        s.transposition = transposition_;
         s.written = writtenKey(keys_.keyOfMeasure(measure), transposition_);
         s.semitones = TRANSPOSE_SEMITONES[static_cast<std::size_t>(transposition_)];
         return s;

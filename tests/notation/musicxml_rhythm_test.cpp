@@ -27,22 +27,6 @@ std::vector<std::string> spell(std::int32_t ticks, std::vector<std::int32_t> bou
     return out;
 }
 
-TEST(MusicXmlRhythm, WritesEachGridValueAsOneNote) {
-    struct Case {
-        std::int32_t ticks;
-        const char* written;
-    };
-    const Case cases[] = {{96, "whole"},   {72, "half."},  {48, "half"}, {36, "quarter."}, {24, "quarter"},
-                          {18, "eighth."}, {12, "eighth"}, {9, "16th."}, {6, "16th"},      {3, "32nd"}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.written);
-        const auto values = spell(96, c.ticks == 96 ? std::vector<std::int32_t>{0, 96}
-                                                    : std::vector<std::int32_t>{0, c.ticks, 96});
-        ASSERT_FALSE(values.empty());
-        EXPECT_EQ(values[0], "0+" + std::to_string(c.ticks) + " " + c.written);
-    }
-}
-
 TEST(MusicXmlRhythm, RestsGoBeatByBeatWithoutDots) {
     // A dotted quarter note after an eighth rest; the rest of the measure as quarter and half rests.
     EXPECT_EQ(spell(96, {0, 12, 48, 96}, {true, false, true}),

@@ -39,6 +39,7 @@ public:
         std::deque<QString> openNames;
         std::deque<QString> saveNames;
         std::deque<QString> midiNames;
+        std::deque<QString> musicXmlNames;
         QStringList errors;
         QStringList proposedNames;
         int questions = 0;
@@ -60,6 +61,10 @@ public:
     QString midiFileName(QWidget*, const QString&, const QString& proposed) override {
         s_.proposedNames << proposed;
         return take(s_.midiNames, QString());
+    }
+    QString musicXmlFileName(QWidget*, const QString&, const QString& proposed) override {
+        s_.proposedNames << proposed;
+        return take(s_.musicXmlNames, QString());
     }
     void showError(QWidget*, const QString& text) override { s_.errors << text; }
     void showInformation(QWidget*, const QString& text) override { s_.infos << text; }
@@ -145,8 +150,8 @@ TEST_F(MainWindowTest, MenusHoldTheirItemsShortcutsAndSeparators) {
         entries("mnuFile"),
         (QStringList{QStringLiteral("新規作成(&N)|Ctrl+N"), QStringLiteral("ファイルを開く(&O)...|Ctrl+O"),
                      "-", QStringLiteral("上書き保存(&S)|Ctrl+S"), QStringLiteral("名前を付けて保存(&A)...|"),
-                     QStringLiteral("MIDIファイル出力(&M)...|Ctrl+M"), "-",
-                     QStringLiteral("曲の設定(&T)...|"), QStringLiteral("パートの一括設定(&P)...|"),
+                     QStringLiteral("MIDIファイル出力(&M)...|Ctrl+M"), QStringLiteral("MusicXML出力(&X)...|"),
+                     "-", QStringLiteral("曲の設定(&T)...|"), QStringLiteral("パートの一括設定(&P)...|"),
                      QStringLiteral("MIDI出力の設定(&D)...|"), QStringLiteral("FM音源モード(&F)|"), "-",
                      QStringLiteral("ぽこぺんシーケンサの終了(&X)|")}));
     EXPECT_EQ(entries("mnuEdit"),
@@ -428,6 +433,26 @@ TEST_F(MainWindowTest, MidiExportWritesTheFileOrSaysItCannot) {
     w->mnuMidiOut->trigger();
     ASSERT_EQ(script.errors.size(), 1);
     EXPECT_TRUE(script.errors[0].contains(QStringLiteral("tune.mid を作成できません")));
+}
+
+TEST_F(MainWindowTest, MusicXmlExportWritesTheScoreOrSaysItCannot) {
+    saveNote(path("tune.kn2"));
+    auto w = make({path("tune.kn2")});
+    script.musicXmlNames = {path("tune.musicxml")};
+    w->mnuMusicXmlOut->trigger();
+    EXPECT_EQ(script.proposedNames.value(0), "tune.musicxml");
+    QFile xml(path("tune.musicxml"));
+    ASSERT_TRUE(xml.open(QIODevice::ReadOnly));
+    const QByteArray text = xml.readAll();
+    EXPECT_TRUE(text.startsWith("<?xml"));
+    EXPECT_TRUE(text.contains("<score-partwise version=\"4.0\">"));
+    EXPECT_TRUE(script.errors.isEmpty());
+
+    script.musicXmlNames = {path("missing/folder/tune.musicxml")};
+    w->mnuMusicXmlOut->trigger();
+    ASSERT_EQ(script.errors.size(), 1);
+    EXPECT_TRUE(script.errors[0].contains(QStringLiteral("tune.musicxml を作成できません")));
+    EXPECT_FALSE(QFile::exists(path("missing/folder/tune.musicxml")));
 }
 
 TEST_F(MainWindowTest, FmModeAsksOnlyToSwitchOnAndSurvivesNewAndOpen) {

@@ -1,8 +1,8 @@
 #include "app/musicxml_export.h"
 
+#include "notation/musicxml_writer.h"
 #include "ui/prompts.h"
 #include "ui/wait_window.h"
-#include "notation/musicxml_writer.h"
 
 #include <QDir>
 

@@ -726,6 +726,15 @@ TEST_F(FollowTest, PlainTestPlayFollowsFromTheFirstMeasureOncePlaying) {
         dialog.mplPlayerClick(TfrmMPlay::Button::Play);
         advance(dialog, 2300);
         EXPECT_EQ(w->lblMeas->text(), QStringLiteral("2小節目"));
+        // Moving the measure bar by hand stops following, until playing stops and starts again.
+        w->barMeas->setValue(7);
+        EXPECT_TRUE(lineColumns(w->scorePage()->imgScore()).empty());
+        advance(dialog, 2000);
+        EXPECT_EQ(w->lblMeas->text(), QStringLiteral("7小節目"));
+        dialog.mplPlayerClick(TfrmMPlay::Button::Pause);
+        dialog.mplPlayerClick(TfrmMPlay::Button::Pause);
+        EXPECT_EQ(w->lblMeas->text(), QStringLiteral("3小節目"));
+        EXPECT_EQ(lineColumns(w->scorePage()->imgScore()).size(), 1u);
     });
     EXPECT_FALSE(w->session().isModified());
 }

@@ -26,25 +26,13 @@ std::vector<int> columnsInLineColour(const QImage& image) {
     return columns;
 }
 
-TEST(PlayPositionLine, StandsOnTheTicksXOverTheWholeHeightAndGoesWithoutATrace) {
+TEST(PlayPositionLine, CoversTheWholeHeightBetweenTicksAndHidesOutsideTheView) {
     ImageView view(300, 120);
-    view.image().fill(Qt::white);
     PlayPositionLine line(&view, [](std::int32_t t) { return 82 + 3 * t; });
-    EXPECT_TRUE(columnsInLineColour(view.grab().toImage()).empty());
-
-    line.showAtTick(10);
-    QImage shown = view.grab().toImage();
-    EXPECT_EQ(columnsInLineColour(shown), std::vector<int>{112});
-    for (int y = 0; y < shown.height(); ++y)
-        ASSERT_EQ(shown.pixelColor(112, y), PlayPositionLine::COLOUR) << y;
-    EXPECT_EQ(line.lineX(), 112);
-
-    line.showAtTick(11); // moves: the old column is the picture again
-    EXPECT_EQ(columnsInLineColour(view.grab().toImage()), std::vector<int>{115});
+    line.showAtTick(10, 0.5); // halfway to the next tick: a pixel on
+    EXPECT_EQ(line.geometry(), QRect(113, 0, 1, 120));
+    EXPECT_EQ(columnsInLineColour(view.grab().toImage()), std::vector<int>{113});
     line.showAtTick(73); // x 301 lies outside the view
-    EXPECT_TRUE(columnsInLineColour(view.grab().toImage()).empty());
-    line.showAtTick(0);
-    line.hideLine();
     EXPECT_TRUE(columnsInLineColour(view.grab().toImage()).empty());
 }
 

@@ -1,19 +1,24 @@
 #include "app/cli.h"
 
+#include "app/version.h"
 #include "midi/midi_file.h"
 #include "model/edit_state.h"
 #include "model/song_end.h"
 #include "model/song_file.h"
 #include "model/text_codec.h"
 
+#include <algorithm>
+
 namespace pokopen {
 
 namespace {
 
-constexpr const char* USAGE = "usage: pokopen-cli info SONG\n"
-                              "       pokopen-cli convert SONG OUT.kn2\n"
-                              "       pokopen-cli export-midi [--fm] SONG OUT.mid\n"
-                              "       pokopen-cli render [--soundfont SF2] [--rate HZ] SONG OUT.wav\n";
+constexpr const char* USAGE =
+    "usage: pokopen-cli info SONG\n"
+    "       pokopen-cli convert SONG OUT.kn2\n"
+    "       pokopen-cli export-midi [--fm] SONG OUT.mid\n"
+    "       pokopen-cli render [--soundfont SF2] [--rate HZ] [--no-normalize] SONG OUT.wav\n"
+    "       pokopen-cli --help | --version\n";
 
 int usage(std::ostream& err) {
     err << USAGE;
@@ -47,7 +52,9 @@ int info(const std::string& path, std::ostream& out, std::ostream& err) {
     if (!load(path, song, err))
         return 1;
     EditState state;
-    const std::int32_t end = findSongEnd(song, state);
+    // A note that runs to the very end of the song stops at the start of measure 1001, which
+    // does not exist: the song ends in the last measure, as jump to end shows it.
+    const std::int32_t end = std::min(findSongEnd(song, state), MAX_MEASURES - 1);
     out << "title: " << decodeSongText(song.songTitle).toStdString() << "\n";
     out << "copyright: " << decodeSongText(song.songCopyright).toStdString() << "\n";
     out << "format: " << (formatOfPath(path) == SongFormat::Kn2 ? "kn2" : "knb") << "\n";
@@ -111,8 +118,12 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         if (status >= 0)
             return status;
     }
-    if (command == "--help" || command == "-h" || command == "help") {
+    if ((command == "--help" || command == "-h" || command == "help") && args.size() == 1) {
         out << USAGE;
+        return 0;
+    }
+    if (command == "--version" && args.size() == 1) {
+        out << "pokopen-cli " << POKOPEN_VERSION << "\n";
         return 0;
     }
     return usage(err);

@@ -6,6 +6,7 @@
 #include "app/help.h"
 #include "app/program.h"
 #include "app/settings_dialog.h"
+#include "app/song_folder.h"
 #include "app/toolbar_icons.h"
 #include "app/wait_window.h"
 #include "curves/curve_page.h"
@@ -42,6 +43,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSlider>
@@ -73,10 +75,6 @@ QString toQ(const std::string& s) {
 
 } // namespace
 
-QString executableFolder() {
-    return QCoreApplication::applicationDirPath();
-}
-
 TfrmMain::TfrmMain(const QStringList& arguments, std::unique_ptr<Prompts> prompts, Files files,
                    QWidget* parent)
     : QMainWindow(parent), prompts_(prompts ? std::move(prompts) : std::make_unique<DialogPrompts>()),
@@ -104,6 +102,9 @@ TfrmMain::TfrmMain(const QStringList& arguments, std::unique_ptr<Prompts> prompt
     buildSelectors(client);
     buildPages(client);
     setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT + menuBar()->sizeHint().height());
+    // The window starts in the middle of the screen, as the dialogs and the player do.
+    if (const QScreen* s = screen())
+        move(s->availableGeometry().center() - rect().center());
     // The palette lives as long as the main window and shows while the staff page is on view.
     palette_ = new TfrmPalette(session_, iniPath_, this);
     find_ = new TfrmFind(session_, this);
@@ -111,7 +112,15 @@ TfrmMain::TfrmMain(const QStringList& arguments, std::unique_ptr<Prompts> prompt
     formCreate(arguments);
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain() {
+    // The note entry controller and the part page keep a reference to midiOut_ in their test-note
+    // players, and a note still marked as sounding is silenced when they go. Qt would delete
+    // them only after the members, midiOut_ among them: delete them while the device lives
+    // (quietly: the page leaving the tabs is no tab change to show).
+    const QSignalBlocker quiet(pagMain);
+    delete noteEntry_;
+    delete partPage_;
+}
 
 void TfrmMain::buildMenu() {
     auto add = [this](QMenu* menu, QAction*& action, const char* name, const QString& caption,
@@ -433,7 +442,7 @@ void TfrmMain::mnuOpenClick() {
         return;
     EditState& st = session_.state;
     st.modifiedBeforeOpen = st.modified;
-    const QString path = prompts_->openFileName(this, executableFolder());
+    const QString path = prompts_->openFileName(this, SongFolder(iniPath_).startFolder());
     if (path.isEmpty())
         return;
     // The dialog's choice is taken with its extension exactly as typed.
@@ -489,10 +498,11 @@ bool TfrmMain::loadSong(const QString& path) {
         if (result.error == FileError::Malformed)
             text += QStringLiteral("\n（%1行目: %2）")
                         .arg(result.line)
-                        .arg(QString::fromStdString(result.message));
+                        .arg(QString::fromStdString(result.japanese));
         prompts_->showError(this, text);
         return false;
     }
+    SongFolder(iniPath_).remember(path);
     resetView();
     st.searchFrom = 0;
     st.untitled = false;
@@ -519,6 +529,7 @@ bool TfrmMain::saveSong() {
             this, QStringLiteral("ﾌｧｲﾙ %1 を作成できません").arg(QDir::toNativeSeparators(failedPath)));
         return false;
     }
+    SongFolder(iniPath_).remember(toQ(st.filePath));
     st.untitled = false;
     st.modified = false;
     setSaveEnabled(false);
@@ -547,8 +558,8 @@ void TfrmMain::mnuSaveAsClick() {
 
 bool TfrmMain::saveAs() {
     EditState& st = session_.state;
-    const QString path =
-        prompts_->saveFileName(this, executableFolder(), toQ(st.fileTitle) + QStringLiteral(".kn2"));
+    const QString path = prompts_->saveFileName(this, SongFolder(iniPath_).startFolder(),
+                                                toQ(st.fileTitle) + QStringLiteral(".kn2"));
     if (path.isEmpty())
         return false;
     st.previousFilePath = st.filePath;
@@ -590,7 +601,7 @@ void TfrmMain::mnuAboutClick() {
 }
 
 void TfrmMain::mnuMidiOutClick() {
-    const QString path = prompts_->midiFileName(this, executableFolder(),
+    const QString path = prompts_->midiFileName(this, SongFolder(iniPath_).startFolder(),
                                                 toQ(session_.state.fileTitle) + QStringLiteral(".mid"));
     if (path.isEmpty())
         return;
@@ -725,8 +736,14 @@ void TfrmMain::showPartSettings() {
 }
 
 void TfrmMain::mnuAllPartClick() {
+    // The dialog auditions on the device chosen in the MIDI output settings, as test notes do.
     TfrmAllPart dialog(
-        session_, [] { return std::unique_ptr<MidiOut>(std::make_unique<NullMidiOut>()); }, this);
+        session_,
+        [this] {
+            QSettings ini(iniPath_, QSettings::IniFormat);
+            return makeMidiOut(readMidiOutSettings(ini));
+        },
+        this);
     dialog.exec();
     if (dialog.songChanged()) {
         markModified();

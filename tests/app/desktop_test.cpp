@@ -62,6 +62,7 @@ private:
 
 class DesktopTest : public ::testing::Test {
 protected:
+    void TearDown() override { qunsetenv("POKOPEN_AUDIO_DRIVER"); }
     // `device`: the MIDI output choice in the INI file. "synth" plays into no sound card.
     std::unique_ptr<TfrmMain> make(const char* device = "none") {
         qputenv("POKOPEN_AUDIO_DRIVER", "file");

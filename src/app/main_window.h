@@ -229,7 +229,4 @@ public:
     QToolButton* tolExit = nullptr;
 };
 
-// The folder of the program's executable (initial folder of the file dialogs).
-QString executableFolder();
-
 } // namespace pokopen

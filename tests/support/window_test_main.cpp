@@ -1,4 +1,7 @@
-// Runs the window tests inside one QApplication, on the offscreen platform unless told otherwise.
+// Runs the window tests inside one QApplication, on the offscreen platform unless told otherwise,
+// with Qt's Japanese texts loaded as the program loads them at start.
+#include "app/qt_translations.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -7,6 +10,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    pokopen::installQtTranslations(app);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,5 +1,6 @@
 #include "app/cli.h"
 
+#include "midi/any_song_file.h"
 #include "midi/midi_file.h"
 #include "model/edit_state.h"
 #include "model/song_end.h"
@@ -13,7 +14,8 @@ namespace {
 constexpr const char* USAGE = "usage: pokopen-cli info SONG\n"
                               "       pokopen-cli convert SONG OUT.kn2\n"
                               "       pokopen-cli export-midi [--fm] SONG OUT.mid\n"
-                              "       pokopen-cli render [--soundfont SF2] [--rate HZ] SONG OUT.wav\n";
+                              "       pokopen-cli render [--soundfont SF2] [--rate HZ] SONG OUT.wav\n"
+                              "SONG is a .kn2, .knb, .mid or .midi file.\n";
 
 int usage(std::ostream& err) {
     err << USAGE;
@@ -23,16 +25,21 @@ int usage(std::ostream& err) {
 } // namespace
 
 bool loadSongForCli(const std::string& path, Song& song, std::ostream& err) {
-    const FileResult r = loadSongFile(path, song);
+    const SongLoadResult r = loadAnySongFile(path, song);
     if (r.ok()) {
-        if (r.repaired)
+        if (r.file.repaired)
             err << "pokopen-cli: " << path << ": events out of order or past the end were put right\n";
+        // What a MIDI import adapted, one line each.
+        for (const std::string& line : r.report)
+            err << "pokopen-cli: " << path << ": " << line << "\n";
         return true;
     }
     err << "pokopen-cli: " << path;
-    if (r.line > 0)
-        err << ":" << r.line;
-    err << ": " << r.message << "\n";
+    if (r.file.line > 0)
+        err << ":" << r.file.line;
+    if (r.kind == SongFileKind::Midi && r.file.error == FileError::Malformed)
+        err << ": byte " << r.byteOffset;
+    err << ": " << r.file.message << "\n";
     return false;
 }
 
@@ -50,7 +57,12 @@ int info(const std::string& path, std::ostream& out, std::ostream& err) {
     const std::int32_t end = findSongEnd(song, state);
     out << "title: " << decodeSongText(song.songTitle).toStdString() << "\n";
     out << "copyright: " << decodeSongText(song.songCopyright).toStdString() << "\n";
-    out << "format: " << (formatOfPath(path) == SongFormat::Kn2 ? "kn2" : "knb") << "\n";
+    const SongFileKind kind = songFileKindOfPath(path);
+    out << "format: "
+        << (kind == SongFileKind::Kn2   ? "kn2"
+            : kind == SongFileKind::Knb ? "knb"
+                                        : "mid")
+        << "\n";
     out << "rows:";
     for (const EventRow& row : song.store.rows)
         out << " " << row.count();

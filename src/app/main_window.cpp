@@ -10,6 +10,7 @@
 #include "app/wait_window.h"
 #include "curves/curve_page.h"
 #include "editor/editor_window.h"
+#include "midi/any_song_file.h"
 #include "midi/midi_file.h"
 #include "midi/midi_out.h"
 #include "midi/midi_out_dialog.h"
@@ -59,7 +60,7 @@ constexpr int CLIENT_WIDTH = 632;
 constexpr int CLIENT_HEIGHT = 405;
 
 bool isSongExtension(const QString& suffixLower) {
-    return suffixLower == QLatin1String("kn2") || suffixLower == QLatin1String("knb");
+    return isSongFileSuffix(suffixLower.toStdString()); // kn2, knb, mid, midi
 }
 
 // The file's name without folder and extension.
@@ -438,7 +439,8 @@ void TfrmMain::mnuOpenClick() {
         return;
     // The dialog's choice is taken with its extension exactly as typed.
     const QString suffix = QFileInfo(path).suffix();
-    if (suffix != QLatin1String("kn2") && suffix != QLatin1String("knb"))
+    if (suffix != QLatin1String("kn2") && suffix != QLatin1String("knb") &&
+        songFileKindOfPath(path.toStdString()) != SongFileKind::Midi)
         return;
     st.previousFileTitle = st.fileTitle;
     st.previousFilePath = st.filePath;
@@ -472,12 +474,12 @@ void TfrmMain::openDroppedFiles(const QStringList& names) {
 
 bool TfrmMain::loadSong(const QString& path) {
     EditState& st = session_.state;
-    FileResult result;
-    SongFormat format = SongFormat::Kn2;
+    SongLoadResult loaded;
     {
         WaitScope wait(this);
-        result = loadSongFile(path.toStdString(), session_.song, &format);
+        loaded = loadAnySongFile(path.toStdString(), session_.song);
     }
+    const FileResult& result = loaded.file;
     if (!result.ok()) {
         // The song in memory is untouched; so are the file name it belongs to and its state.
         st.fileTitle = st.previousFileTitle;
@@ -486,7 +488,11 @@ bool TfrmMain::loadSong(const QString& path) {
         st.modified = st.modifiedBeforeOpen;
         setSaveEnabled(st.modified);
         QString text = QStringLiteral("ﾌｧｲﾙ %1 は開けません").arg(QDir::toNativeSeparators(path));
-        if (result.error == FileError::Malformed)
+        if (result.error == FileError::Malformed && loaded.kind == SongFileKind::Midi)
+            text += QStringLiteral("\n（%1バイト目: %2）")
+                        .arg(loaded.byteOffset)
+                        .arg(QString::fromStdString(result.message));
+        else if (result.error == FileError::Malformed)
             text += QStringLiteral("\n（%1行目: %2）")
                         .arg(result.line)
                         .arg(QString::fromStdString(result.message));
@@ -497,9 +503,26 @@ bool TfrmMain::loadSong(const QString& path) {
     st.searchFrom = 0;
     st.untitled = false;
     // A converted or repaired song differs from its file until it is saved.
-    st.modified = format == SongFormat::Knb || result.repaired;
+    st.modified = loaded.differsFromFile();
     setSaveEnabled(st.modified);
+    if (loaded.kind == SongFileKind::Midi)
+        openedMidiFile(loaded.report);
     return true;
+}
+
+// An imported MIDI file is a new song named after the file: it has no path, so Save asks where
+// to put NAME.kn2 and nothing writes song text over the MIDI file. What the import adapted is
+// listed once.
+void TfrmMain::openedMidiFile(const std::vector<std::string>& report) {
+    EditState& st = session_.state;
+    st.filePath.clear();
+    st.untitled = true;
+    if (report.empty())
+        return;
+    QStringList lines;
+    for (const std::string& line : report)
+        lines << QString::fromStdString(line);
+    prompts_->showWarning(this, QStringLiteral("MIDIファイルの読み込み"), lines.join(QLatin1Char('\n')));
 }
 
 bool TfrmMain::saveSong() {

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 class QAction;
 class QButtonGroup;
@@ -122,6 +124,7 @@ private:
     void newSongCommand();
     void resetView();
     // Loads `path` (fileTitle and the caption already set); restores them when it fails.
+    void openedMidiFile(const std::vector<std::string>& report);
     bool loadSong(const QString& path);
     bool saveSong();
     // The Save As dialog and the save; true when the song was written.

@@ -174,13 +174,20 @@ bool isText(const std::uint8_t* data, const SmfTrackEvent& e, std::string_view t
 
 struct Note {
     std::int64_t start = 0;
-    std::int64_t end = -1; // -1 while no note-off has closed it
+    std::int64_t end = -1;       // -1 while no note-off has ended it
+    std::int64_t freeBefore = 0; // since when its staff value was free when it took it
     std::uint8_t key = 0;
     std::uint8_t value = 0;
     std::int8_t extra = 0;
     bool dropped = false;
     bool placed = false;
     bool onChain = false; // on the chain of notes being moved (StepAssigner)
+};
+
+struct PartNotes {
+    std::vector<Note> notes;
+    std::vector<std::int32_t> offNote; // per event: the note a note-off ends, or -1
+    std::size_t lengthened = 0, stoppedAtEnd = 0, cut = 0, duplicates = 0, unended = 0;
 };
 
 // Gives the notes of one part their staff values, in order of their starts, so that no two
@@ -357,18 +364,237 @@ private:
     std::size_t budget_ = 4096;
 };
 
-// Ends the notes of one part, placing them on the staff. Which of several sounding notes of one
-// key a note-off ends is not written in the file; first in, first out is tried first and last in,
-// first out when that leaves notes to cut (the program's own files always fit one way).
-struct PartNotes {
-    std::vector<Note> notes;
-    std::vector<std::int32_t> offNote; // per event: the note a note-off ends, or -1
-    std::size_t lengthened = 0, stoppedAtEnd = 0, cut = 0, duplicates = 0, unended = 0;
+// Gives the notes of one part their staff values in one pass through time, so that no two notes
+// sounding together share a value (what the song requires).
+//
+// - A new note takes its best spelling that is free.
+// - Which of several sounding notes of one key a note-off ends is not in the file. That choice
+//   is left open until a value is needed: any sounding note of a key with an unassigned
+//   note-off can be the one that ended then.
+// - When every spelling is taken, a sounding note moves to another spelling of its own (and the
+//   one in its way likewise, along one chain, each value tried once), if the value it moves to
+//   was free since it began.
+// - Only when nothing frees a spelling is the sounding note of the same key (else of the best
+//   spelling) cut where the new one starts.
+class NoteSweep {
+public:
+    NoteSweep(const EventStore& store, bool drums, std::int64_t endTick, std::size_t events)
+        : measures_(store), keys_(store), drums_(drums), endTick_(endTick) {
+        part_.offNote.assign(events, -1);
+        owner_.fill(-1);
+        freeSince_.fill(INT64_MIN / 2);
+    }
+
+    void noteOn(std::uint8_t key, std::int64_t t, bool dropped) {
+        const auto index = static_cast<std::int32_t>(part_.notes.size());
+        Note n;
+        n.start = t;
+        n.key = key;
+        n.dropped = dropped;
+        part_.notes.push_back(n);
+        if (!dropped) {
+            budget_ += 64;
+            place(index);
+        }
+        // Note-offs left open before this note started end notes older than it: settle them now,
+        // so that every open choice concerns notes sounding before every pending note-off.
+        while (pendingHead_[key] < pending_[key].size())
+            resolve(key, open_[key].front());
+    }
+
+    void noteOff(std::size_t event, std::uint8_t key, std::int64_t t) {
+        if (orphans_[key] > 0) { // the note-off of a note cut or dropped as a duplicate
+            --orphans_[key];
+            return;
+        }
+        if (open_[key].empty())
+            return; // a note-off with no note to end
+        pending_[key].push_back({event, t});
+        // As many note-offs as sounding notes: every one ends, there is nothing left to choose.
+        if (pending_[key].size() - pendingHead_[key] >= open_[key].size())
+            while (!open_[key].empty())
+                resolve(key, open_[key].front());
+    }
+
+    // Ends what is still open: notes of pending note-offs in turn, the rest where the file ends.
+    PartNotes finish(std::int64_t fileEnd) {
+        for (std::size_t key = 0; key < 128; ++key) {
+            while (!open_[key].empty() && pendingHead_[key] < pending_[key].size())
+                resolve(static_cast<std::uint8_t>(key), open_[key].front());
+            for (const std::int32_t n : open_[key]) {
+                Note& note = part_.notes[static_cast<std::size_t>(n)];
+                note.end = clip(std::max(fileEnd, note.start + 1), note);
+                ++part_.unended;
+            }
+        }
+        return std::move(part_);
+    }
+
+private:
+    struct PendingOff {
+        std::size_t event;
+        std::int64_t tick;
+    };
+    struct Move {
+        std::int32_t note;
+        Spelling to;
+    };
+
+    Note& note(std::int32_t i) { return part_.notes[static_cast<std::size_t>(i)]; }
+
+    Spellings spellingsOf(const Note& n) const {
+        Spellings s;
+        if (drums_) {
+            s.items[0] = {static_cast<std::uint8_t>(81 - n.key), 0, 0};
+            s.count = 1;
+            return s;
+        }
+        const std::int32_t m = measures_.tickToMeasure(static_cast<std::int32_t>(n.start));
+        return pokopen::spellingsOf(n.key, keys_.keyOfMeasure(m));
+    }
+
+    std::int64_t clip(std::int64_t end, const Note&) {
+        if (end > endTick_) {
+            ++part_.stoppedAtEnd;
+            return endTick_;
+        }
+        return end;
+    }
+
+    // The sounding note n of `key` is the one the earliest unassigned note-off of its key ended.
+    void resolve(std::uint8_t key, std::int32_t n) {
+        Note& note = this->note(n);
+        const PendingOff off = pending_[key][pendingHead_[key]++];
+        if (pendingHead_[key] == pending_[key].size()) {
+            pending_[key].clear();
+            pendingHead_[key] = 0;
+        }
+        std::int64_t end = off.tick;
+        if (end <= note.start) {
+            end = note.start + 1;
+            ++part_.lengthened;
+        }
+        note.end = clip(end, note);
+        part_.offNote[off.event] = n;
+        std::vector<std::int32_t>& open = open_[key];
+        open.erase(std::find(open.begin(), open.end(), n));
+        owner_[note.value] = -1;
+        freeSince_[note.value] = note.end;
+    }
+
+    // When `value` could be taken by a note that started at `since`: now free and free since then,
+    // or held by a note whose key has a note-off not yet assigned that may have ended it by then.
+    bool available(std::uint8_t value, std::int64_t since) {
+        const std::int32_t o = owner_[value];
+        if (o < 0)
+            return freeSince_[value] <= since;
+        const Note& n = note(o);
+        const auto& pending = pending_[n.key];
+        return pendingHead_[n.key] < pending.size() &&
+               std::max(pending[pendingHead_[n.key]].tick, n.start + 1) <= since;
+    }
+
+    void take(std::int32_t q, const Spelling& sp) {
+        Note& n = note(q);
+        if (n.placed) { // leaves its value as it was before it came
+            owner_[n.value] = -1;
+            freeSince_[n.value] = n.freeBefore;
+        }
+        if (owner_[sp.value] >= 0)
+            resolve(note(owner_[sp.value]).key, owner_[sp.value]);
+        n.freeBefore = freeSince_[sp.value];
+        owner_[sp.value] = q;
+        n.value = sp.value;
+        n.extra = sp.extra;
+        if (!n.placed)
+            open_[n.key].push_back(q);
+        n.placed = true;
+    }
+
+    // A chain of moves that gives q one of its spellings, the last move first.
+    bool findMoves(std::int32_t q, std::int64_t since, std::vector<Move>& moves) {
+        if (budget_ == 0)
+            return false;
+        --budget_;
+        const Spellings own = spellingsOf(note(q));
+        for (int s = 0; s < own.count; ++s) {
+            const Spelling& sp = own.items[static_cast<std::size_t>(s)];
+            if (visited_[sp.value])
+                continue;
+            visited_[sp.value] = true;
+            if (available(sp.value, since)) {
+                moves.push_back({q, sp});
+                return true;
+            }
+            const std::int32_t o = owner_[sp.value];
+            if (o < 0 || note(o).freeBefore > since)
+                continue; // free too late, or held since before the note it would have to leave
+            if (findMoves(o, note(o).start, moves)) {
+                moves.push_back({q, sp});
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void place(std::int32_t q) {
+        const Note& n = note(q);
+        const Spellings own = spellingsOf(n);
+        for (int s = 0; s < own.count; ++s) {
+            if (available(own.items[static_cast<std::size_t>(s)].value, n.start)) {
+                take(q, own.items[static_cast<std::size_t>(s)]);
+                return;
+            }
+        }
+        std::vector<Move> moves;
+        visited_.fill(false);
+        if (findMoves(q, n.start, moves)) {
+            for (const Move& m : moves)
+                take(m.note, m.to);
+            return;
+        }
+        // The sounding note of the same key, else the one on the best spelling, gives way.
+        int choice = 0;
+        for (int s = own.count - 1; s >= 0; --s)
+            if (note(owner_[own.items[static_cast<std::size_t>(s)].value]).key == n.key)
+                choice = s;
+        const Spelling& sp = own.items[static_cast<std::size_t>(choice)];
+        const std::int32_t o = owner_[sp.value];
+        Note& other = note(o);
+        if (other.start >= n.start) {
+            note(q).dropped = true;
+            ++part_.duplicates;
+            ++orphans_[n.key];
+            return;
+        }
+        ++orphans_[other.key];
+        other.end = n.start;
+        ++part_.cut;
+        std::vector<std::int32_t>& open = open_[other.key];
+        open.erase(std::find(open.begin(), open.end(), o));
+        owner_[sp.value] = -1;
+        freeSince_[sp.value] = other.end;
+        take(q, sp);
+    }
+
+    PartNotes part_;
+    const MeasureMap measures_;
+    const KeyMap keys_;
+    bool drums_;
+    std::int64_t endTick_;
+    std::array<std::int32_t, 256> owner_{};            // the sounding note on each staff value
+    std::array<std::int64_t, 256> freeSince_{};        // since when each unowned value has been free
+    std::array<std::vector<std::int32_t>, 128> open_;  // sounding notes of each key
+    std::array<std::vector<PendingOff>, 128> pending_; // their note-offs not yet assigned
+    std::array<std::size_t, 128> pendingHead_{};
+    std::array<std::size_t, 128> orphans_{}; // note-offs to pass over, of notes cut or dropped
+    std::array<bool, 256> visited_{};
+    std::size_t budget_ = 4096; // steps of search; each note adds to it, so the pass stays linear
 };
 
-// Roles of a part's events while its notes are paired.
+// Roles of a part's events: note-ons have 2n (n the note), note-offs NOTE_OFF_ROLE minus the key.
 constexpr std::int32_t POINT_ROLE = -2;
-constexpr std::int32_t NOTE_OFF_ROLE = -3; // minus the key
+constexpr std::int32_t NOTE_OFF_ROLE = -3;
 
 class Importer {
 public:
@@ -610,6 +836,9 @@ void Importer::buildParts() {
     }
 }
 
+// The second way to place a part's notes, for parts the sweep had to cut: note-offs paired up
+// front, first in, first out (or last in, first out), then notes placed in order of their
+// starts, where notes already placed, sounding or not, may move to other spellings of theirs.
 PartNotes Importer::pairAndPlace(const std::vector<Note>& ons, const std::vector<std::int32_t>& role,
                                  const std::vector<std::int64_t>& offTick, bool drums, bool lastInFirstOut) {
     PartNotes p;
@@ -680,11 +909,12 @@ void Importer::buildPart(int channel, std::vector<ChannelEvent>::const_iterator 
                          std::vector<ChannelEvent>::const_iterator end) {
     const auto part = static_cast<std::size_t>(channel);
     const bool drums = channel == PERCUSSION_PART;
-    std::vector<Note> ons;
-    // Per event: 2n for the note-on of note n, NOTE_OFF_ROLE - key for a note-off, POINT_ROLE for
-    // a dynamics or pan point, -1 for what the song does not keep.
+    // Per event: 2n for the note-on of note n, POINT_ROLE for a dynamics or pan point, -1 for
+    // anything else (note-offs are found through the sweep).
     std::vector<std::int32_t> role(static_cast<std::size_t>(end - begin), -1);
     std::vector<std::int64_t> offTick(role.size(), 0);
+    std::vector<Note> ons;
+    NoteSweep sweep(song.store, drums, endTick_, role.size());
     bool programSet = false, volumeSet = false;
     std::size_t points = 0;
 
@@ -710,21 +940,26 @@ void Importer::buildPart(int channel, std::vector<ChannelEvent>::const_iterator 
                 firstVelocity_ = ev.data2;
             velocitiesDiffer_ |= firstVelocity_ != ev.data2;
             ++noteCount_;
-            Note n;
-            n.start = storeTickCounted(ev.tick);
-            n.key = ev.data1;
-            if (drums && (n.key < LOWEST_DRUM_KEY || n.key > HIGHEST_DRUM_KEY)) {
-                n.dropped = true;
+            const std::int64_t t = storeTickCounted(ev.tick);
+            bool dropped = false;
+            if (drums && (ev.data1 < LOWEST_DRUM_KEY || ev.data1 > HIGHEST_DRUM_KEY)) {
+                dropped = true;
                 ++counts_.unknownDrums;
-            } else if (n.start >= endTick_) {
-                n.dropped = true;
+            } else if (t >= endTick_) {
+                dropped = true;
                 ++counts_.pastEnd;
             }
+            sweep.noteOn(ev.data1, t, dropped);
             role[i] = 2 * static_cast<std::int32_t>(ons.size());
+            Note n;
+            n.start = t;
+            n.key = ev.data1;
+            n.dropped = dropped;
             ons.push_back(n);
         } else if (noteOff) {
-            role[i] = NOTE_OFF_ROLE - ev.data1;
             offTick[i] = storeTickCounted(ev.tick);
+            role[i] = NOTE_OFF_ROLE - ev.data1;
+            sweep.noteOff(i, ev.data1, offTick[i]);
         } else if (high == 0xB0) {
             if (ev.data1 == 10 || ev.data1 == 11) {
                 role[i] = POINT_ROLE;
@@ -749,9 +984,13 @@ void Importer::buildPart(int channel, std::vector<ChannelEvent>::const_iterator 
         }
     }
 
-    PartNotes placed = pairAndPlace(ons, role, offTick, drums, false);
-    if (placed.cut + placed.duplicates > 0) {
-        PartNotes other = pairAndPlace(ons, role, offTick, drums, true);
+    // Notes that no note-off ends stop where the file ends.
+    bool rounded = false;
+    PartNotes placed = sweep.finish(storeTick(std::max(survey_.lastTick, leadIn_), rounded));
+    for (const bool lastInFirstOut : {false, true}) {
+        if (placed.cut + placed.duplicates == 0)
+            break;
+        PartNotes other = pairAndPlace(ons, role, offTick, drums, lastInFirstOut);
         if (other.cut + other.duplicates < placed.cut + placed.duplicates)
             placed = std::move(other);
     }
@@ -761,7 +1000,7 @@ void Importer::buildPart(int channel, std::vector<ChannelEvent>::const_iterator 
     counts_.duplicates += placed.duplicates;
     counts_.unended += placed.unended;
     const std::vector<Note>& notes = placed.notes;
-    const bool anyUnended = placed.unended > 0;
+    const bool anyUnended = placed.unended + placed.cut > 0;
 
     // The row in file order, then put in store order if rounding or cutting disturbed it.
     std::vector<Event> row;

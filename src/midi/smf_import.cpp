@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace pokopen {
@@ -181,187 +182,12 @@ struct Note {
     std::int8_t extra = 0;
     bool dropped = false;
     bool placed = false;
-    bool onChain = false; // on the chain of notes being moved (StepAssigner)
 };
 
 struct PartNotes {
     std::vector<Note> notes;
     std::vector<std::int32_t> offNote; // per event: the note a note-off ends, or -1
     std::size_t lengthened = 0, stoppedAtEnd = 0, cut = 0, duplicates = 0, unended = 0;
-};
-
-// Gives the notes of one part their staff values, in order of their starts, so that no two
-// notes on one value overlap (what the song requires): each takes its best spelling that is
-// free; when none is, notes already placed move to other spellings of their own where that
-// frees one (a search over the values, each visited once); only when nothing frees one is the
-// note that sounds on it cut where the new one starts.
-class StepAssigner {
-public:
-    enum class Outcome { Placed, CutTheOther, Duplicate };
-
-    StepAssigner(std::vector<Note>& notes, const EventStore& store, bool drums)
-        : notes_(notes), measures_(store), keys_(store), drums_(drums) {}
-
-    Outcome place(std::int32_t q) {
-        const Note& n = note(q);
-        const Spellings own = spellingsOf(n);
-        for (int s = 0; s < own.count; ++s) {
-            const Spelling& sp = own.items[static_cast<std::size_t>(s)];
-            const std::vector<std::int32_t>& on = onValue_[sp.value];
-            if (on.empty() || note(on.back()).end <= n.start) {
-                move(q, sp);
-                undo_.clear();
-                return Outcome::Placed;
-            }
-        }
-        budget_ += 64; // each note adds to the part's budget; what a search leaves carries on
-        const bool moved = placeAnywhere(q);
-        undo_.clear();
-        if (moved)
-            return Outcome::Placed;
-        // The sounding note of the same key, else the one on the best spelling, gives way.
-        int choice = 0;
-        for (int s = own.count - 1; s >= 0; --s)
-            if (note(onValue_[own.items[static_cast<std::size_t>(s)].value].back()).key == n.key)
-                choice = s;
-        const Spelling& sp = own.items[static_cast<std::size_t>(choice)];
-        Note& other = note(onValue_[sp.value].back());
-        if (other.start >= n.start)
-            return Outcome::Duplicate;
-        other.end = n.start;
-        move(q, sp);
-        undo_.clear();
-        return Outcome::CutTheOther;
-    }
-
-private:
-    struct Undo {
-        std::int32_t note;
-        bool placed;
-        std::uint8_t value;
-        std::int8_t extra;
-    };
-
-    Note& note(std::int32_t i) { return notes_[static_cast<std::size_t>(i)]; }
-
-    Spellings spellingsOf(const Note& n) const {
-        Spellings s;
-        if (drums_) {
-            s.items[0] = {static_cast<std::uint8_t>(81 - n.key), 0, 0};
-            s.count = 1;
-            return s;
-        }
-        const std::int32_t m = measures_.tickToMeasure(static_cast<std::int32_t>(n.start));
-        return pokopen::spellingsOf(n.key, keys_.keyOfMeasure(m));
-    }
-
-    // Notes on `value` that overlap [from, to), other than `except`. A value's notes are sorted by
-    // start and do not overlap, so their ends are sorted too.
-    std::vector<std::int32_t> blockers(std::uint8_t value, std::int64_t from, std::int64_t to,
-                                       std::int32_t except) {
-        const std::vector<std::int32_t>& on = onValue_[value];
-        auto it =
-            std::partition_point(on.begin(), on.end(), [&](std::int32_t i) { return note(i).end <= from; });
-        std::vector<std::int32_t> out;
-        for (; it != on.end() && note(*it).start < to; ++it)
-            if (*it != except)
-                out.push_back(*it);
-        return out;
-    }
-
-    void remove(std::int32_t q) {
-        std::vector<std::int32_t>& on = onValue_[note(q).value];
-        on.erase(std::find(on.begin(), on.end(), q));
-    }
-    void insert(std::int32_t q) {
-        std::vector<std::int32_t>& on = onValue_[note(q).value];
-        const std::int64_t start = note(q).start;
-        on.insert(
-            std::partition_point(on.begin(), on.end(), [&](std::int32_t i) { return note(i).start < start; }),
-            q);
-    }
-    void move(std::int32_t q, const Spelling& sp) {
-        Note& n = note(q);
-        undo_.push_back({q, n.placed, n.value, n.extra});
-        if (n.placed)
-            remove(q);
-        n.value = sp.value;
-        n.extra = sp.extra;
-        n.placed = true;
-        insert(q);
-    }
-    void rollback(std::size_t mark) {
-        while (undo_.size() > mark) {
-            const Undo u = undo_.back();
-            undo_.pop_back();
-            Note& n = note(u.note);
-            remove(u.note);
-            n.value = u.value;
-            n.extra = u.extra;
-            n.placed = u.placed;
-            if (n.placed)
-                insert(u.note);
-        }
-    }
-
-    // Puts q on one of its spellings, moving what stands in the way to other spellings of their
-    // own, depth first. A note on the chain is not moved again, and the span each one is about
-    // to take is reserved; a budget of steps per part keeps the search linear in the notes.
-    bool placeAnywhere(std::int32_t q) {
-        if (budget_ == 0)
-            return false;
-        --budget_;
-        Note& n = note(q);
-        n.onChain = true;
-        const Spellings own = spellingsOf(n);
-        for (int s = 0; s < own.count; ++s) {
-            const Spelling& sp = own.items[static_cast<std::size_t>(s)];
-            if ((n.placed && n.value == sp.value) || reserved(sp.value, n.start, n.end))
-                continue;
-            const std::vector<std::int32_t> inTheWay = blockers(sp.value, n.start, n.end, q);
-            if (std::any_of(inTheWay.begin(), inTheWay.end(),
-                            [&](std::int32_t b) { return note(b).onChain; }))
-                continue;
-            reservations_.push_back({sp.value, n.start, n.end});
-            const std::size_t mark = undo_.size();
-            bool cleared = true;
-            for (const std::int32_t b : inTheWay)
-                if (!placeAnywhere(b)) {
-                    cleared = false;
-                    break;
-                }
-            reservations_.pop_back();
-            if (cleared) {
-                move(q, sp);
-                n.onChain = false;
-                return true;
-            }
-            rollback(mark);
-        }
-        n.onChain = false;
-        return false;
-    }
-
-    bool reserved(std::uint8_t value, std::int64_t from, std::int64_t to) const {
-        return std::any_of(reservations_.begin(), reservations_.end(), [&](const Reservation& r) {
-            return r.value == value && r.start < to && from < r.end;
-        });
-    }
-
-    struct Reservation {
-        std::uint8_t value;
-        std::int64_t start;
-        std::int64_t end;
-    };
-
-    std::vector<Note>& notes_;
-    const MeasureMap measures_;
-    const KeyMap keys_;
-    bool drums_;
-    std::array<std::vector<std::int32_t>, 256> onValue_;
-    std::vector<Undo> undo_;
-    std::vector<Reservation> reservations_;
-    std::size_t budget_ = 4096;
 };
 
 // Gives the notes of one part their staff values in one pass through time, so that no two notes
@@ -628,6 +454,7 @@ private:
     bool inLeadIn(std::uint32_t fileTick) const { return fileTick < leadIn_; }
     void buildPart(int channel, std::vector<ChannelEvent>::const_iterator begin,
                    std::vector<ChannelEvent>::const_iterator end);
+    bool searchPlacement(std::vector<Note>& notes) const;
     PartNotes pairAndPlace(const std::vector<Note>& ons, const std::vector<std::int32_t>& role,
                            const std::vector<std::int64_t>& offTick, bool drums, bool lastInFirstOut);
 
@@ -837,8 +664,8 @@ void Importer::buildParts() {
 }
 
 // The second way to place a part's notes, for parts the sweep had to cut: note-offs paired up
-// front, first in, first out (or last in, first out), then notes placed in order of their
-// starts, where notes already placed, sounding or not, may move to other spellings of theirs.
+// front, first in, first out (or last in, first out), then a search for spellings of all notes
+// (searchPlacement).
 PartNotes Importer::pairAndPlace(const std::vector<Note>& ons, const std::vector<std::int32_t>& role,
                                  const std::vector<std::int64_t>& offTick, bool drums, bool lastInFirstOut) {
     PartNotes p;
@@ -873,9 +700,7 @@ PartNotes Importer::pairAndPlace(const std::vector<Note>& ons, const std::vector
     // Notes that no note-off ends stop where the file ends.
     bool rounded = false;
     const std::int64_t fileEnd = storeTick(std::max(survey_.lastTick, leadIn_), rounded);
-    StepAssigner steps(p.notes, song.store, drums);
-    for (std::size_t k = 0; k < p.notes.size(); ++k) {
-        Note& n = p.notes[k];
+    for (Note& n : p.notes) {
         if (n.end < 0) {
             n.end = fileEnd;
             ++p.unended;
@@ -890,19 +715,66 @@ PartNotes Importer::pairAndPlace(const std::vector<Note>& ons, const std::vector
             n.end = endTick_;
             ++p.stoppedAtEnd;
         }
-        switch (steps.place(static_cast<std::int32_t>(k))) {
-        case StepAssigner::Outcome::Placed:
-            break;
-        case StepAssigner::Outcome::CutTheOther:
-            ++p.cut;
-            break;
-        case StepAssigner::Outcome::Duplicate:
-            n.dropped = true;
-            ++p.duplicates;
-            break;
+    }
+    if (drums || !searchPlacement(p.notes))
+        p.cut = SIZE_MAX / 2; // nothing better than the sweep's
+    return p;
+}
+
+// Every note a spelling, none overlapping another on its value: a depth-first search in order
+// of the starts, each note trying its spellings best first, going back on a dead end. Its
+// budget of steps is linear in the notes; false when it runs out or nothing fits.
+bool Importer::searchPlacement(std::vector<Note>& notes) const {
+    const MeasureMap measures(song.store);
+    const KeyMap keys(song.store);
+    std::vector<std::size_t> order;
+    for (std::size_t k = 0; k < notes.size(); ++k)
+        if (!notes[k].dropped)
+            order.push_back(k);
+    std::vector<Spellings> options(order.size());
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        const Note& n = notes[order[k]];
+        options[k] =
+            spellingsOf(n.key, keys.keyOfMeasure(measures.tickToMeasure(static_cast<std::int32_t>(n.start))));
+    }
+    std::array<std::int64_t, 256> lastEnd{}; // the end of the last note on each value so far
+    lastEnd.fill(INT64_MIN);
+    std::vector<int> choice(order.size(), -1);
+    std::vector<std::int64_t> saved(order.size(), 0);
+    std::size_t budget = 100000 + 32 * order.size();
+    std::size_t k = 0;
+    while (k < order.size()) {
+        if (budget-- == 0)
+            return false;
+        const Note& n = notes[order[k]];
+        const Spellings& o = options[k];
+        int c = choice[k];
+        if (c >= 0)
+            lastEnd[o.items[static_cast<std::size_t>(c)].value] = saved[k];
+        for (++c; c < o.count; ++c)
+            if (lastEnd[o.items[static_cast<std::size_t>(c)].value] <= n.start)
+                break;
+        if (c < o.count) {
+            const std::uint8_t v = o.items[static_cast<std::size_t>(c)].value;
+            saved[k] = lastEnd[v];
+            lastEnd[v] = n.end;
+            choice[k] = c;
+            ++k;
+        } else {
+            choice[k] = -1;
+            if (k == 0)
+                return false;
+            --k;
         }
     }
-    return p;
+    for (std::size_t j = 0; j < order.size(); ++j) {
+        Note& n = notes[order[j]];
+        const Spelling& sp = options[j].items[static_cast<std::size_t>(choice[j])];
+        n.value = sp.value;
+        n.extra = sp.extra;
+        n.placed = true;
+    }
+    return true;
 }
 
 void Importer::buildPart(int channel, std::vector<ChannelEvent>::const_iterator begin,

@@ -224,7 +224,7 @@ public:
         }
         // Note-offs left open before this note started end notes older than it: settle them now,
         // so that every open choice concerns notes sounding before every pending note-off.
-        while (pendingHead_[key] < pending_[key].size())
+        while (pendingHead_[key] < pending_[key].size() && !open_[key].empty())
             resolve(key, open_[key].front());
     }
 
@@ -249,7 +249,7 @@ public:
                 resolve(static_cast<std::uint8_t>(key), open_[key].front());
             for (const std::int32_t n : open_[key]) {
                 Note& note = part_.notes[static_cast<std::size_t>(n)];
-                note.end = clip(std::max(fileEnd, note.start + 1), note);
+                note.end = clip(std::max(fileEnd, note.start + 1));
                 ++part_.unended;
             }
         }
@@ -279,7 +279,7 @@ private:
         return pokopen::spellingsOf(n.key, keys_.keyOfMeasure(m));
     }
 
-    std::int64_t clip(std::int64_t end, const Note&) {
+    std::int64_t clip(std::int64_t end) {
         if (end > endTick_) {
             ++part_.stoppedAtEnd;
             return endTick_;
@@ -300,7 +300,7 @@ private:
             end = note.start + 1;
             ++part_.lengthened;
         }
-        note.end = clip(end, note);
+        note.end = clip(end);
         part_.offNote[off.event] = n;
         std::vector<std::int32_t>& open = open_[key];
         open.erase(std::find(open.begin(), open.end(), n));

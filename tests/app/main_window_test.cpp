@@ -313,6 +313,7 @@ TEST_F(MainWindowTest, MidiFilesOpenAsNewSongsNamedAfterTheFile) {
     bad.write(QByteArray("MThd\0\0\0\x06\0\0\0\x01\0\x18MTrk\0\0\0\x40", 22));
     bad.close();
     const Song before = w->session().song;
+    script.answers = {Prompts::Answer::No}; // the imported song is unsaved: not kept
     w->openDroppedFiles({path("bad.mid")});
     ASSERT_EQ(script.errors.size(), 1);
     EXPECT_TRUE(script.errors[0].contains(QStringLiteral("18バイト目"))) << script.errors[0].toStdString();

@@ -50,6 +50,9 @@ Spellings spellingsOf(int key, int keyByte) {
     const int sixth = floorMod7(minorTonic - 5);
     const int seventh = floorMod7(minorTonic - 6);
     Spellings s;
+    const int pitchClass = key % 12;
+    const bool white =
+        pitchClass != 1 && pitchClass != 3 && pitchClass != 6 && pitchClass != 8 && pitchClass != 10;
     const int approx = (100 - key) * 7 / 12;
     for (int step = approx - 3; step <= approx + 3; ++step) {
         if (step < -124 || step > 127)
@@ -66,10 +69,11 @@ Spellings spellingsOf(int key, int keyByte) {
             rank = 0; // the raised sixth or seventh of a minor key
         else if (accidental == 0)
             rank = 1; // a white key outside the scale: a natural
-        else if (accidental == (sharps >= 0 ? 1 : -1))
+        else if (!white && accidental == (sharps >= 0 ? 1 : -1))
             rank = 2; // a sharp in sharp keys and C major, a flat in flat keys
-        else
-            rank = 3 + 2 * std::abs(accidental) + ((accidental > 0) == (sharps >= 0) ? 0 : 1);
+        else          // the rest, single accidentals first, a white key's enharmonics (B sharp for C) last
+            rank =
+                3 + 2 * std::abs(accidental) + ((accidental > 0) == (sharps >= 0) ? 0 : 1) + (white ? 2 : 0);
         s.items[static_cast<std::size_t>(s.count++)] = {valueOfStep(step), static_cast<std::int8_t>(extra),
                                                         rank};
     }
@@ -363,14 +367,45 @@ private:
         return false;
     }
 
+    // The best spelling of note o that is free for it, other than the one it has; -1 if none.
+    int freeAlternative(const Spellings& theirs, const Note& o) {
+        for (int s = 0; s < theirs.count; ++s)
+            if (theirs.items[static_cast<std::size_t>(s)].value != o.value &&
+                available(theirs.items[static_cast<std::size_t>(s)].value, o.start))
+                return s;
+        return -1;
+    }
+
     void place(std::int32_t q) {
         const Note& n = note(q);
         const Spellings own = spellingsOf(n);
-        for (int s = 0; s < own.count; ++s) {
-            if (available(own.items[static_cast<std::size_t>(s)].value, n.start)) {
-                take(q, own.items[static_cast<std::size_t>(s)]);
+        int direct = -1;
+        for (int s = 0; s < own.count && direct < 0; ++s)
+            if (available(own.items[static_cast<std::size_t>(s)].value, n.start))
+                direct = s;
+        // In a chord, the note already placed may give way instead (D flat and D in B flat major
+        // become C sharp and D), when that reads better than respelling the new one.
+        const Spelling& best = own.items[0];
+        const std::int32_t chordNote = owner_[best.value];
+        if (direct != 0 && chordNote >= 0 && note(chordNote).start == n.start) {
+            const Note& c = note(chordNote);
+            const Spellings theirs = spellingsOf(c);
+            const int alt = freeAlternative(theirs, c);
+            int current = 0;
+            while (current < theirs.count && theirs.items[static_cast<std::size_t>(current)].value != c.value)
+                ++current;
+            if (alt >= 0 && current < theirs.count &&
+                (direct < 0 || theirs.items[static_cast<std::size_t>(alt)].rank -
+                                       theirs.items[static_cast<std::size_t>(current)].rank + best.rank <
+                                   own.items[static_cast<std::size_t>(direct)].rank)) {
+                take(chordNote, theirs.items[static_cast<std::size_t>(alt)]);
+                take(q, best);
                 return;
             }
+        }
+        if (direct >= 0) {
+            take(q, own.items[static_cast<std::size_t>(direct)]);
+            return;
         }
         std::vector<Move> moves;
         visited_.fill(false);

@@ -384,14 +384,24 @@ TEST(MidiImport, NotesAreSpelledAsTheKeyAsks) {
 }
 
 TEST(MidiImport, NotesSoundingTogetherTakeDifferentSteps) {
-    // C and C sharp together in C major: C on its step, C sharp as D flat.
-    const Bytes file =
-        smf(0, 24,
-            {track({{0, {0x90, 60, 100}}, {0, {0x90, 61, 100}}, {24, {0x80, 60, 0}}, {0, {0x80, 61, 0}}})});
-    Song song;
-    ASSERT_TRUE(importMidiFile(file, song).ok);
-    EXPECT_EQ(notesOf(song, 0),
+    const auto chord = [](Bytes keySignature, std::uint8_t first, std::uint8_t second) {
+        Song song;
+        EXPECT_TRUE(importMidiFile(smf(0, 24,
+                                       {track({{0, keySignature},
+                                               {0, {0x90, first, 100}},
+                                               {0, {0x90, second, 100}},
+                                               {24, {0x80, first, 0}},
+                                               {0, {0x80, second, 0}}})}),
+                                   song)
+                        .ok);
+        return notesOf(song, 0);
+    };
+    // C and C sharp in C major: C on its step, C sharp as D flat.
+    EXPECT_EQ(chord({0xFF, 0x59, 0x02, 0x00, 0x00}, 60, 61),
               (std::vector<Event>{{0, ON, C4, 0}, {0, ON, D4, -1}, {24, OFF, C4, 0}, {24, OFF, D4, 0}}));
+    // D flat, then D, in B flat major: the D flat gives way and becomes C sharp.
+    EXPECT_EQ(chord({0xFF, 0x59, 0x02, 0xFE, 0x00}, 61, 62),
+              (std::vector<Event>{{0, ON, C4, 1}, {0, ON, D4, 0}, {24, OFF, C4, 0}, {24, OFF, D4, 0}}));
 }
 
 // ---- Refusals ----

@@ -414,20 +414,25 @@ private:
                 take(m.note, m.to);
             return;
         }
-        // The sounding note of the same key, else the one on the best spelling, gives way.
-        int choice = 0;
-        for (int s = own.count - 1; s >= 0; --s)
-            if (note(owner_[own.items[static_cast<std::size_t>(s)].value]).key == n.key)
-                choice = s;
-        const Spelling& sp = own.items[static_cast<std::size_t>(choice)];
+        // The sounding note of the same key, else the one on the best spelling, gives way. A
+        // value can also be held by a note already ended but lengthened to one step: then, as
+        // for a note that starts with this one, the new note goes.
+        int choice = -1;
+        for (const bool sameKey : {true, false})
+            for (int s = 0; s < own.count && choice < 0; ++s) {
+                const std::int32_t holder = owner_[own.items[static_cast<std::size_t>(s)].value];
+                if (holder >= 0 && (!sameKey || note(holder).key == n.key))
+                    choice = s;
+            }
+        const Spelling& sp = own.items[static_cast<std::size_t>(std::max(choice, 0))];
         const std::int32_t o = owner_[sp.value];
-        Note& other = note(o);
-        if (other.start >= n.start) {
+        if (o < 0 || note(o).start >= n.start) {
             note(q).dropped = true;
             ++part_.duplicates;
             ++orphans_[n.key];
             return;
         }
+        Note& other = note(o);
         ++orphans_[other.key];
         other.end = n.start;
         ++part_.cut;

@@ -993,9 +993,7 @@ std::vector<std::string> Importer::report() const {
     line(c.velocities, "ベロシティ（音の強さ）を除いた音符: ", "個");
     line(c.pitchBends, "除いたピッチベンド: ", "個");
     line(c.aftertouch, "除いたアフタータッチ: ", "個");
-    line(c.controllers,
-         "除いたコントロールチェンジ（ボリューム・パン・エクスプレッション以外と2つ目以降のボリューム）: ",
-         "個");
+    line(c.controllers, "除いたその他のコントロールチェンジ: ", "個");
     line(c.programs, "除いた2つ目以降のプログラムチェンジ: ", "個");
     line(c.sysex, "除いたシステムエクスクルーシブ: ", "個");
     line(c.metersMoved, "小節の途中から次の小節線に移した拍子: ", "個");

@@ -1,6 +1,7 @@
 #include "midi/smf_import.h"
 
 #include "midi/midi_file.h"
+#include "midi/note_placement.h"
 #include "midi/smf_parse.h"
 #include "model/new_song.h"
 #include "model/pitch.h"
@@ -21,66 +22,6 @@ constexpr int STORE_TICKS_PER_QUARTER = TICKS_PER_WHOLE / 4;
 constexpr std::uint32_t LEAD_IN_US = 250000; // the writer's lead-in: one quarter note at 240 bpm
 constexpr int LOWEST_DRUM_KEY = 81 - 46;
 constexpr int HIGHEST_DRUM_KEY = 81;
-
-int floorMod7(int v) {
-    const int m = v % 7;
-    return m < 0 ? m + 7 : m;
-}
-
-// ---- Spelling ----
-
-struct Spelling {
-    std::uint8_t value;
-    std::int8_t extra;
-    int rank; // lower is what a musician would rather write
-};
-
-struct Spellings {
-    std::array<Spelling, 8> items{};
-    int count = 0;
-};
-
-// Every way to write MIDI key `key` with at most a double accidental, best first.
-Spellings spellingsOf(int key, int keyByte) {
-    const int sharps = keyByte / 2 - 7;
-    const bool minor = keyByte % 2 == 1;
-    // Letters counted as steps are (0 E, 1 D, 2 C, 3 B, 4 A, 5 G, 6 F); a letter up is one step less.
-    const int majorTonic = floorMod7(2 - 4 * sharps);
-    const int minorTonic = floorMod7(majorTonic + 2);
-    const int sixth = floorMod7(minorTonic - 5);
-    const int seventh = floorMod7(minorTonic - 6);
-    Spellings s;
-    const int pitchClass = key % 12;
-    const bool white =
-        pitchClass != 1 && pitchClass != 3 && pitchClass != 6 && pitchClass != 8 && pitchClass != 10;
-    const int approx = (100 - key) * 7 / 12;
-    for (int step = approx - 3; step <= approx + 3; ++step) {
-        if (step < -124 || step > 127)
-            continue;
-        const int accidental = key - naturalKey(step);
-        if (accidental < -2 || accidental > 2)
-            continue;
-        const int extra = accidental - keyAlteration(keyByte, step);
-        const int letter = floorMod7(step);
-        int rank;
-        if (extra == 0)
-            rank = 0; // a note of the scale
-        else if (minor && extra == 1 && (letter == sixth || letter == seventh))
-            rank = 0; // the raised sixth or seventh of a minor key
-        else if (accidental == 0)
-            rank = 1; // a white key outside the scale: a natural
-        else if (!white && accidental == (sharps >= 0 ? 1 : -1))
-            rank = 2; // a sharp in sharp keys and C major, a flat in flat keys
-        else          // the rest, single accidentals first, a white key's enharmonics (B sharp for C) last
-            rank =
-                3 + 2 * std::abs(accidental) + ((accidental > 0) == (sharps >= 0) ? 0 : 1) + (white ? 2 : 0);
-        s.items[static_cast<std::size_t>(s.count++)] = {valueOfStep(step), static_cast<std::int8_t>(extra),
-                                                        rank};
-    }
-    std::stable_sort(s.items.begin(), s.items.begin() + s.count,
-                     [](const Spelling& a, const Spelling& b) { return a.rank < b.rank; });
-    return s;
-}
 
 // ---- What the first pass learns ----
 
@@ -177,287 +118,6 @@ bool isText(const std::uint8_t* data, const SmfTrackEvent& e, std::string_view t
 
 // ---- Building the song ----
 
-struct Note {
-    std::int64_t start = 0;
-    std::int64_t end = -1;       // -1 while no note-off has ended it
-    std::int64_t freeBefore = 0; // since when its staff value was free when it took it
-    std::uint8_t key = 0;
-    std::uint8_t value = 0;
-    std::int8_t extra = 0;
-    bool dropped = false;
-    bool placed = false;
-};
-
-struct PartNotes {
-    std::vector<Note> notes;
-    std::vector<std::int32_t> offNote; // per event: the note a note-off ends, or -1
-    std::size_t lengthened = 0, stoppedAtEnd = 0, cut = 0, duplicates = 0, unended = 0;
-};
-
-// Gives the notes of one part their staff values in one pass through time, so that no two notes
-// sounding together share a value (what the song requires).
-//
-// - A new note takes its best spelling that is free.
-// - Which of several sounding notes of one key a note-off ends is not in the file. That choice
-//   is left open until a value is needed: any sounding note of a key with an unassigned
-//   note-off can be the one that ended then.
-// - When every spelling is taken, a sounding note moves to another spelling of its own (and the
-//   one in its way likewise, along one chain, each value tried once), if the value it moves to
-//   was free since it began.
-// - Only when nothing frees a spelling is the sounding note of the same key (else of the best
-//   spelling) cut where the new one starts.
-class NoteSweep {
-public:
-    NoteSweep(const EventStore& store, bool drums, std::int64_t endTick, std::size_t events)
-        : measures_(store), keys_(store), drums_(drums), endTick_(endTick) {
-        part_.offNote.assign(events, -1);
-        owner_.fill(-1);
-        freeSince_.fill(INT64_MIN / 2);
-    }
-
-    void noteOn(std::uint8_t key, std::int64_t t, bool dropped) {
-        const auto index = static_cast<std::int32_t>(part_.notes.size());
-        Note n;
-        n.start = t;
-        n.key = key;
-        n.dropped = dropped;
-        part_.notes.push_back(n);
-        if (!dropped) {
-            budget_ += 64;
-            place(index);
-        }
-        // Note-offs left open before this note started end notes older than it: settle them now,
-        // so that every open choice concerns notes sounding before every pending note-off.
-        while (pendingHead_[key] < pending_[key].size() && !open_[key].empty())
-            resolve(key, open_[key].front());
-    }
-
-    void noteOff(std::size_t event, std::uint8_t key, std::int64_t t) {
-        if (orphans_[key] > 0) { // the note-off of a note cut or dropped as a duplicate
-            --orphans_[key];
-            return;
-        }
-        if (open_[key].empty())
-            return; // a note-off with no note to end
-        pending_[key].push_back({event, t});
-        // As many note-offs as sounding notes: every one ends, there is nothing left to choose.
-        if (pending_[key].size() - pendingHead_[key] >= open_[key].size())
-            while (!open_[key].empty())
-                resolve(key, open_[key].front());
-    }
-
-    // Ends what is still open: notes of pending note-offs in turn, the rest where the file ends.
-    PartNotes finish(std::int64_t fileEnd) {
-        for (std::size_t key = 0; key < 128; ++key) {
-            while (!open_[key].empty() && pendingHead_[key] < pending_[key].size())
-                resolve(static_cast<std::uint8_t>(key), open_[key].front());
-            for (const std::int32_t n : open_[key]) {
-                Note& note = part_.notes[static_cast<std::size_t>(n)];
-                note.end = clip(std::max(fileEnd, note.start + 1));
-                ++part_.unended;
-            }
-        }
-        return std::move(part_);
-    }
-
-private:
-    struct PendingOff {
-        std::size_t event;
-        std::int64_t tick;
-    };
-    struct Move {
-        std::int32_t note;
-        Spelling to;
-    };
-
-    Note& note(std::int32_t i) { return part_.notes[static_cast<std::size_t>(i)]; }
-
-    Spellings spellingsOf(const Note& n) const {
-        Spellings s;
-        if (drums_) {
-            s.items[0] = {static_cast<std::uint8_t>(81 - n.key), 0, 0};
-            s.count = 1;
-            return s;
-        }
-        const std::int32_t m = measures_.tickToMeasure(static_cast<std::int32_t>(n.start));
-        return pokopen::spellingsOf(n.key, keys_.keyOfMeasure(m));
-    }
-
-    std::int64_t clip(std::int64_t end) {
-        if (end > endTick_) {
-            ++part_.stoppedAtEnd;
-            return endTick_;
-        }
-        return end;
-    }
-
-    // The sounding note n of `key` is the one the earliest unassigned note-off of its key ended.
-    void resolve(std::uint8_t key, std::int32_t n) {
-        Note& note = this->note(n);
-        const PendingOff off = pending_[key][pendingHead_[key]++];
-        if (pendingHead_[key] == pending_[key].size()) {
-            pending_[key].clear();
-            pendingHead_[key] = 0;
-        }
-        std::int64_t end = off.tick;
-        if (end <= note.start) {
-            end = note.start + 1;
-            ++part_.lengthened;
-        }
-        note.end = clip(end);
-        part_.offNote[off.event] = n;
-        std::vector<std::int32_t>& open = open_[key];
-        open.erase(std::find(open.begin(), open.end(), n));
-        owner_[note.value] = -1;
-        freeSince_[note.value] = note.end;
-    }
-
-    // When `value` could be taken by a note that started at `since`: now free and free since then,
-    // or held by a note whose key has a note-off not yet assigned that may have ended it by then.
-    bool available(std::uint8_t value, std::int64_t since) {
-        const std::int32_t o = owner_[value];
-        if (o < 0)
-            return freeSince_[value] <= since;
-        const Note& n = note(o);
-        const auto& pending = pending_[n.key];
-        return pendingHead_[n.key] < pending.size() &&
-               std::max(pending[pendingHead_[n.key]].tick, n.start + 1) <= since;
-    }
-
-    void take(std::int32_t q, const Spelling& sp) {
-        Note& n = note(q);
-        if (n.placed) { // leaves its value as it was before it came
-            owner_[n.value] = -1;
-            freeSince_[n.value] = n.freeBefore;
-        }
-        if (owner_[sp.value] >= 0)
-            resolve(note(owner_[sp.value]).key, owner_[sp.value]);
-        n.freeBefore = freeSince_[sp.value];
-        owner_[sp.value] = q;
-        n.value = sp.value;
-        n.extra = sp.extra;
-        if (!n.placed)
-            open_[n.key].push_back(q);
-        n.placed = true;
-    }
-
-    // A chain of moves that gives q one of its spellings, the last move first.
-    bool findMoves(std::int32_t q, std::int64_t since, std::vector<Move>& moves) {
-        if (budget_ == 0)
-            return false;
-        --budget_;
-        const Spellings own = spellingsOf(note(q));
-        for (int s = 0; s < own.count; ++s) {
-            const Spelling& sp = own.items[static_cast<std::size_t>(s)];
-            if (visited_[sp.value])
-                continue;
-            visited_[sp.value] = true;
-            if (available(sp.value, since)) {
-                moves.push_back({q, sp});
-                return true;
-            }
-            const std::int32_t o = owner_[sp.value];
-            if (o < 0 || note(o).freeBefore > since)
-                continue; // free too late, or held since before the note it would have to leave
-            if (findMoves(o, note(o).start, moves)) {
-                moves.push_back({q, sp});
-                return true;
-            }
-        }
-        return false;
-    }
-
-    // The best spelling of note o that is free for it, other than the one it has; -1 if none.
-    int freeAlternative(const Spellings& theirs, const Note& o) {
-        for (int s = 0; s < theirs.count; ++s)
-            if (theirs.items[static_cast<std::size_t>(s)].value != o.value &&
-                available(theirs.items[static_cast<std::size_t>(s)].value, o.start))
-                return s;
-        return -1;
-    }
-
-    void place(std::int32_t q) {
-        const Note& n = note(q);
-        const Spellings own = spellingsOf(n);
-        int direct = -1;
-        for (int s = 0; s < own.count && direct < 0; ++s)
-            if (available(own.items[static_cast<std::size_t>(s)].value, n.start))
-                direct = s;
-        // In a chord, the note already placed may give way instead (D flat and D in B flat major
-        // become C sharp and D), when that reads better than respelling the new one.
-        const Spelling& best = own.items[0];
-        const std::int32_t chordNote = owner_[best.value];
-        if (direct != 0 && chordNote >= 0 && note(chordNote).start == n.start) {
-            const Note& c = note(chordNote);
-            const Spellings theirs = spellingsOf(c);
-            const int alt = freeAlternative(theirs, c);
-            int current = 0;
-            while (current < theirs.count && theirs.items[static_cast<std::size_t>(current)].value != c.value)
-                ++current;
-            if (alt >= 0 && current < theirs.count &&
-                (direct < 0 || theirs.items[static_cast<std::size_t>(alt)].rank -
-                                       theirs.items[static_cast<std::size_t>(current)].rank + best.rank <
-                                   own.items[static_cast<std::size_t>(direct)].rank)) {
-                take(chordNote, theirs.items[static_cast<std::size_t>(alt)]);
-                take(q, best);
-                return;
-            }
-        }
-        if (direct >= 0) {
-            take(q, own.items[static_cast<std::size_t>(direct)]);
-            return;
-        }
-        std::vector<Move> moves;
-        visited_.fill(false);
-        if (findMoves(q, n.start, moves)) {
-            for (const Move& m : moves)
-                take(m.note, m.to);
-            return;
-        }
-        // The sounding note of the same key, else the one on the best spelling, gives way. A
-        // value can also be held by a note already ended but lengthened to one step: then, as
-        // for a note that starts with this one, the new note goes.
-        int choice = -1;
-        for (const bool sameKey : {true, false})
-            for (int s = 0; s < own.count && choice < 0; ++s) {
-                const std::int32_t holder = owner_[own.items[static_cast<std::size_t>(s)].value];
-                if (holder >= 0 && (!sameKey || note(holder).key == n.key))
-                    choice = s;
-            }
-        const Spelling& sp = own.items[static_cast<std::size_t>(std::max(choice, 0))];
-        const std::int32_t o = owner_[sp.value];
-        if (o < 0 || note(o).start >= n.start) {
-            note(q).dropped = true;
-            ++part_.duplicates;
-            ++orphans_[n.key];
-            return;
-        }
-        Note& other = note(o);
-        ++orphans_[other.key];
-        other.end = n.start;
-        ++part_.cut;
-        std::vector<std::int32_t>& open = open_[other.key];
-        open.erase(std::find(open.begin(), open.end(), o));
-        owner_[sp.value] = -1;
-        freeSince_[sp.value] = other.end;
-        take(q, sp);
-    }
-
-    PartNotes part_;
-    const MeasureMap measures_;
-    const KeyMap keys_;
-    bool drums_;
-    std::int64_t endTick_;
-    std::array<std::int32_t, 256> owner_{};            // the sounding note on each staff value
-    std::array<std::int64_t, 256> freeSince_{};        // since when each unowned value has been free
-    std::array<std::vector<std::int32_t>, 128> open_;  // sounding notes of each key
-    std::array<std::vector<PendingOff>, 128> pending_; // their note-offs not yet assigned
-    std::array<std::size_t, 128> pendingHead_{};
-    std::array<std::size_t, 128> orphans_{}; // note-offs to pass over, of notes cut or dropped
-    std::array<bool, 256> visited_{};
-    std::size_t budget_ = 4096; // steps of search; each note adds to it, so the pass stays linear
-};
-
 // Roles of a part's events: note-ons have 2n (n the note), note-offs NOTE_OFF_ROLE minus the key.
 constexpr std::int32_t POINT_ROLE = -2;
 constexpr std::int32_t NOTE_OFF_ROLE = -3;
@@ -494,8 +154,7 @@ private:
     bool inLeadIn(std::uint32_t fileTick) const { return fileTick < leadIn_; }
     void buildPart(int channel, std::vector<ChannelEvent>::const_iterator begin,
                    std::vector<ChannelEvent>::const_iterator end);
-    bool searchPlacement(std::vector<Note>& notes) const;
-    PartNotes pairAndPlace(const std::vector<Note>& ons, const std::vector<std::int32_t>& role,
+    PartNotes pairAndPlace(const std::vector<ImportedNote>& ons, const std::vector<std::int32_t>& role,
                            const std::vector<std::int64_t>& offTick, bool drums, bool lastInFirstOut);
 
     const std::uint8_t* data_;
@@ -706,7 +365,7 @@ void Importer::buildParts() {
 // The second way to place a part's notes, for parts the sweep had to cut: note-offs paired up
 // front, first in, first out (or last in, first out), then a search for spellings of all notes
 // (searchPlacement).
-PartNotes Importer::pairAndPlace(const std::vector<Note>& ons, const std::vector<std::int32_t>& role,
+PartNotes Importer::pairAndPlace(const std::vector<ImportedNote>& ons, const std::vector<std::int32_t>& role,
                                  const std::vector<std::int64_t>& offTick, bool drums, bool lastInFirstOut) {
     PartNotes p;
     p.notes = ons;
@@ -740,7 +399,7 @@ PartNotes Importer::pairAndPlace(const std::vector<Note>& ons, const std::vector
     // Notes that no note-off ends stop where the file ends.
     bool rounded = false;
     const std::int64_t fileEnd = storeTick(std::max(survey_.lastTick, leadIn_), rounded);
-    for (Note& n : p.notes) {
+    for (ImportedNote& n : p.notes) {
         if (n.end < 0) {
             n.end = fileEnd;
             ++p.unended;
@@ -756,65 +415,9 @@ PartNotes Importer::pairAndPlace(const std::vector<Note>& ons, const std::vector
             ++p.stoppedAtEnd;
         }
     }
-    if (drums || !searchPlacement(p.notes))
+    if (drums || !searchPlacement(p.notes, song.store))
         p.cut = SIZE_MAX / 2; // nothing better than the sweep's
     return p;
-}
-
-// Every note a spelling, none overlapping another on its value: a depth-first search in order
-// of the starts, each note trying its spellings best first, going back on a dead end. Its
-// budget of steps is linear in the notes; false when it runs out or nothing fits.
-bool Importer::searchPlacement(std::vector<Note>& notes) const {
-    const MeasureMap measures(song.store);
-    const KeyMap keys(song.store);
-    std::vector<std::size_t> order;
-    for (std::size_t k = 0; k < notes.size(); ++k)
-        if (!notes[k].dropped)
-            order.push_back(k);
-    std::vector<Spellings> options(order.size());
-    for (std::size_t k = 0; k < order.size(); ++k) {
-        const Note& n = notes[order[k]];
-        options[k] =
-            spellingsOf(n.key, keys.keyOfMeasure(measures.tickToMeasure(static_cast<std::int32_t>(n.start))));
-    }
-    std::array<std::int64_t, 256> lastEnd{}; // the end of the last note on each value so far
-    lastEnd.fill(INT64_MIN);
-    std::vector<int> choice(order.size(), -1);
-    std::vector<std::int64_t> saved(order.size(), 0);
-    std::size_t budget = 100000 + 32 * order.size();
-    std::size_t k = 0;
-    while (k < order.size()) {
-        if (budget-- == 0)
-            return false;
-        const Note& n = notes[order[k]];
-        const Spellings& o = options[k];
-        int c = choice[k];
-        if (c >= 0)
-            lastEnd[o.items[static_cast<std::size_t>(c)].value] = saved[k];
-        for (++c; c < o.count; ++c)
-            if (lastEnd[o.items[static_cast<std::size_t>(c)].value] <= n.start)
-                break;
-        if (c < o.count) {
-            const std::uint8_t v = o.items[static_cast<std::size_t>(c)].value;
-            saved[k] = lastEnd[v];
-            lastEnd[v] = n.end;
-            choice[k] = c;
-            ++k;
-        } else {
-            choice[k] = -1;
-            if (k == 0)
-                return false;
-            --k;
-        }
-    }
-    for (std::size_t j = 0; j < order.size(); ++j) {
-        Note& n = notes[order[j]];
-        const Spelling& sp = options[j].items[static_cast<std::size_t>(choice[j])];
-        n.value = sp.value;
-        n.extra = sp.extra;
-        n.placed = true;
-    }
-    return true;
 }
 
 void Importer::buildPart(int channel, std::vector<ChannelEvent>::const_iterator begin,
@@ -825,7 +428,7 @@ void Importer::buildPart(int channel, std::vector<ChannelEvent>::const_iterator 
     // anything else (note-offs are found through the sweep).
     std::vector<std::int32_t> role(static_cast<std::size_t>(end - begin), -1);
     std::vector<std::int64_t> offTick(role.size(), 0);
-    std::vector<Note> ons;
+    std::vector<ImportedNote> ons;
     NoteSweep sweep(song.store, drums, endTick_, role.size());
     bool programSet = false, volumeSet = false;
     std::size_t points = 0;
@@ -863,7 +466,7 @@ void Importer::buildPart(int channel, std::vector<ChannelEvent>::const_iterator 
             }
             sweep.noteOn(ev.data1, t, dropped);
             role[i] = 2 * static_cast<std::int32_t>(ons.size());
-            Note n;
+            ImportedNote n;
             n.start = t;
             n.key = ev.data1;
             n.dropped = dropped;
@@ -911,7 +514,7 @@ void Importer::buildPart(int channel, std::vector<ChannelEvent>::const_iterator 
     counts_.cut += placed.cut;
     counts_.duplicates += placed.duplicates;
     counts_.unended += placed.unended;
-    const std::vector<Note>& notes = placed.notes;
+    const std::vector<ImportedNote>& notes = placed.notes;
     const bool anyUnended = placed.unended + placed.cut > 0;
 
     // The row in file order, then put in store order if rounding or cutting disturbed it.
@@ -930,11 +533,11 @@ void Importer::buildPart(int channel, std::vector<ChannelEvent>::const_iterator 
             row.push_back(
                 {static_cast<std::int32_t>(t), it->data1 == 11 ? KIND_DYNAMICS : KIND_PAN, it->data2, 0});
         } else if (r >= 0) {
-            const Note& n = notes[static_cast<std::size_t>(r / 2)];
+            const ImportedNote& n = notes[static_cast<std::size_t>(r / 2)];
             if (!n.dropped)
                 row.push_back({static_cast<std::int32_t>(n.start), KIND_NOTE_ON, n.value, n.extra});
         } else if (placed.offNote[i] >= 0) {
-            const Note& n = notes[static_cast<std::size_t>(placed.offNote[i])];
+            const ImportedNote& n = notes[static_cast<std::size_t>(placed.offNote[i])];
             if (anyUnended)
                 closed[static_cast<std::size_t>(placed.offNote[i])] = true;
             if (!n.dropped)
@@ -1008,15 +611,6 @@ std::vector<std::string> Importer::report() const {
 }
 
 } // namespace
-
-bool spellNote(int key, int keyByte, int choice, std::uint8_t& value, std::int8_t& extra) {
-    const Spellings s = spellingsOf(key, keyByte);
-    if (choice < 0 || choice >= s.count)
-        return false;
-    value = s.items[static_cast<std::size_t>(choice)].value;
-    extra = s.items[static_cast<std::size_t>(choice)].extra;
-    return true;
-}
 
 MidiImportResult importMidiFile(const std::uint8_t* data, std::size_t size, Song& out) {
     SmfError error;

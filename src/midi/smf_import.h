@@ -31,11 +31,4 @@ inline MidiImportResult importMidiFile(const std::vector<std::uint8_t>& bytes, S
     return importMidiFile(bytes.data(), bytes.size(), out);
 }
 
-// The staff step (stored value) and `extra` of a note of MIDI key `key` in key byte `keyByte`
-// when nothing else sounds: scale notes plain, the raised sixth and seventh of minor keys as
-// raised degrees, white keys outside the scale as naturals, other notes sharp in sharp keys and
-// C major, flat in flat keys. `choice` 1, 2, ... gives the other spellings in the order the
-// import falls back to them; false when there are no more.
-bool spellNote(int key, int keyByte, int choice, std::uint8_t& value, std::int8_t& extra);
-
 } // namespace pokopen

@@ -1,4 +1,5 @@
 #include "midi/midi_file.h"
+#include "midi/note_spelling.h"
 #include "midi/smf_import.h"
 #include "midi/smf_reader.h"
 #include "model/new_song.h"

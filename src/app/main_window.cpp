@@ -574,6 +574,12 @@ bool TfrmMain::saveAs() {
         prompts_->saveFileName(this, executableFolder(), toQ(st.fileTitle) + QStringLiteral(".kn2"));
     if (path.isEmpty())
         return false;
+    // Song text never goes over a MIDI file, not even one named in the dialog.
+    if (songFileKindOfPath(path.toStdString()) == SongFileKind::Midi) {
+        prompts_->showError(this,
+                            QStringLiteral("ﾌｧｲﾙ %1 を作成できません").arg(QDir::toNativeSeparators(path)));
+        return false;
+    }
     st.previousFilePath = st.filePath;
     st.filePath = path.toStdString();
     st.previousFileTitle = st.fileTitle;

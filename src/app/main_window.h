@@ -124,8 +124,9 @@ private:
     void newSongCommand();
     void resetView();
     // Loads `path` (fileTitle and the caption already set); restores them when it fails.
-    void openedMidiFile(const std::vector<std::string>& report);
     bool loadSong(const QString& path);
+    // An imported MIDI file: a new song without a path; the import's report, if any, is shown.
+    void openedMidiFile(const std::vector<std::string>& report);
     bool saveSong();
     // The Save As dialog and the save; true when the song was written.
     bool saveAs();

@@ -283,10 +283,14 @@ TEST_F(MainWindowTest, MidiFilesOpenAsNewSongsNamedAfterTheFile) {
     EXPECT_TRUE(w->mnuSave->isEnabled());
     EXPECT_TRUE(w->session().state.filePath.empty());
     EXPECT_TRUE(script.warnings.isEmpty());
-    // Save goes to Save As with NAME.kn2 proposed; the MIDI file stays as it was.
-    script.saveNames = {path("Tune.kn2")};
+    // Save goes to Save As with NAME.kn2 proposed; a MIDI file named there is not written over.
+    script.saveNames = {path("Tune.MID"), path("Tune.kn2")};
     w->mnuSave->trigger();
     EXPECT_EQ(script.proposedNames.value(0), "Tune.kn2");
+    ASSERT_EQ(script.errors.size(), 1);
+    EXPECT_TRUE(w->session().state.modified);
+    script.errors.clear();
+    w->mnuSave->trigger();
     Song saved;
     ASSERT_TRUE(loadSongFile(path("Tune.kn2").toStdString(), saved).ok());
     EXPECT_EQ(saved, song);

@@ -22,6 +22,7 @@ struct NoteSweep::State {
         n.start = t;
         n.key = key;
         n.dropped = dropped;
+        n.skipped = dropped;
         part_.notes.push_back(n);
         if (!dropped) {
             budget_ += 64;

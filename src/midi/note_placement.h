@@ -19,6 +19,7 @@ struct ImportedNote {
     std::uint8_t value = 0;
     std::int8_t extra = 0;
     bool dropped = false;
+    bool skipped = false; // an unknown drum, or past the song's end: never placed
     bool placed = false;
 };
 

@@ -154,8 +154,8 @@ private:
     bool inLeadIn(std::uint32_t fileTick) const { return fileTick < leadIn_; }
     void buildPart(int channel, std::vector<ChannelEvent>::const_iterator begin,
                    std::vector<ChannelEvent>::const_iterator end);
-    PartNotes pairAndPlace(const std::vector<ImportedNote>& ons, const std::vector<std::int32_t>& role,
-                           const std::vector<std::int64_t>& offTick, bool drums, bool lastInFirstOut);
+    PartNotes pairAndPlace(const std::vector<ImportedNote>& swept, const std::vector<std::int32_t>& role,
+                           const std::vector<std::int32_t>& offTick, bool drums, bool lastInFirstOut);
 
     const std::uint8_t* data_;
     const Survey& survey_;
@@ -365,10 +365,18 @@ void Importer::buildParts() {
 // The second way to place a part's notes, for parts the sweep had to cut: note-offs paired up
 // front, first in, first out (or last in, first out), then a search for spellings of all notes
 // (searchPlacement).
-PartNotes Importer::pairAndPlace(const std::vector<ImportedNote>& ons, const std::vector<std::int32_t>& role,
-                                 const std::vector<std::int64_t>& offTick, bool drums, bool lastInFirstOut) {
+PartNotes Importer::pairAndPlace(const std::vector<ImportedNote>& swept,
+                                 const std::vector<std::int32_t>& role,
+                                 const std::vector<std::int32_t>& offTick, bool drums, bool lastInFirstOut) {
     PartNotes p;
-    p.notes = ons;
+    p.notes.reserve(swept.size());
+    for (const ImportedNote& s : swept) { // as the sweep found them, before anything was placed
+        ImportedNote n;
+        n.start = s.start;
+        n.key = s.key;
+        n.dropped = n.skipped = s.skipped;
+        p.notes.push_back(n);
+    }
     p.offNote.assign(role.size(), -1);
     std::array<std::vector<std::int32_t>, 128> open;
     std::array<std::size_t, 128> head{};
@@ -427,8 +435,9 @@ void Importer::buildPart(int channel, std::vector<ChannelEvent>::const_iterator 
     // Per event: 2n for the note-on of note n, POINT_ROLE for a dynamics or pan point, -1 for
     // anything else (note-offs are found through the sweep).
     std::vector<std::int32_t> role(static_cast<std::size_t>(end - begin), -1);
-    std::vector<std::int64_t> offTick(role.size(), 0);
-    std::vector<ImportedNote> ons;
+    // Where each note-off lies, for a second placement; beyond the song's end all are alike.
+    std::vector<std::int32_t> offTick(role.size(), 0);
+    std::int32_t noteOns = 0;
     NoteSweep sweep(song.store, drums, endTick_, role.size());
     bool programSet = false, volumeSet = false;
     std::size_t points = 0;
@@ -465,16 +474,12 @@ void Importer::buildPart(int channel, std::vector<ChannelEvent>::const_iterator 
                 ++counts_.pastEnd;
             }
             sweep.noteOn(ev.data1, t, dropped);
-            role[i] = 2 * static_cast<std::int32_t>(ons.size());
-            ImportedNote n;
-            n.start = t;
-            n.key = ev.data1;
-            n.dropped = dropped;
-            ons.push_back(n);
+            role[i] = 2 * noteOns++;
         } else if (noteOff) {
-            offTick[i] = storeTickCounted(ev.tick);
+            const std::int64_t t = storeTickCounted(ev.tick);
+            offTick[i] = static_cast<std::int32_t>(std::min<std::int64_t>(t, endTick_ + 1));
             role[i] = NOTE_OFF_ROLE - ev.data1;
-            sweep.noteOff(i, ev.data1, offTick[i]);
+            sweep.noteOff(i, ev.data1, t);
         } else if (high == 0xB0) {
             if (ev.data1 == 10 || ev.data1 == 11) {
                 role[i] = POINT_ROLE;
@@ -505,7 +510,7 @@ void Importer::buildPart(int channel, std::vector<ChannelEvent>::const_iterator 
     for (const bool lastInFirstOut : {false, true}) {
         if (placed.cut + placed.duplicates == 0)
             break;
-        PartNotes other = pairAndPlace(ons, role, offTick, drums, lastInFirstOut);
+        PartNotes other = pairAndPlace(placed.notes, role, offTick, drums, lastInFirstOut);
         if (other.cut + other.duplicates < placed.cut + placed.duplicates)
             placed = std::move(other);
     }

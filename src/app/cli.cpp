@@ -1,6 +1,7 @@
 #include "app/cli.h"
 
 #include "app/version.h"
+#include "midi/any_song_file.h"
 #include "midi/midi_file.h"
 #include "midi/song_loader.h"
 #include "model/edit_state.h"
@@ -21,7 +22,8 @@ constexpr const char* USAGE =
     "       pokopen-cli export-midi [--fm] SONG OUT.mid\n"
     "       pokopen-cli render [--soundfont SF2] [--rate HZ] [--no-normalize] SONG OUT.wav\n"
     "       pokopen-cli export-musicxml SONG OUT.musicxml\n"
-    "       pokopen-cli --help | --version\n";
+    "       pokopen-cli --help | --version\n"
+    "SONG is a .kn2, .knb, .mid or .midi file.\n";
 
 int usage(std::ostream& err) {
     err << USAGE;
@@ -46,7 +48,12 @@ int info(const std::string& path, std::ostream& out, std::ostream& err) {
     const std::int32_t end = std::min(findSongEnd(song, state), MAX_MEASURES - 1);
     out << "title: " << decodeSongText(song.songTitle).toStdString() << "\n";
     out << "copyright: " << decodeSongText(song.songCopyright).toStdString() << "\n";
-    out << "format: " << (formatOfPath(path) == SongFormat::Kn2 ? "kn2" : "knb") << "\n";
+    const SongFileKind kind = songFileKindOfPath(path);
+    out << "format: "
+        << (kind == SongFileKind::Kn2   ? "kn2"
+            : kind == SongFileKind::Knb ? "knb"
+                                        : "mid")
+        << "\n";
     out << "rows:";
     for (const EventRow& row : song.store.rowList())
         out << " " << row.count();

@@ -9,6 +9,7 @@
 #include "app/toolbar_icons.h"
 #include "curves/curve_page.h"
 #include "editor/editor_window.h"
+#include "midi/any_song_file.h"
 #include "midi/midi_file.h"
 #include "midi/midi_out.h"
 #include "midi/midi_out_dialog.h"
@@ -66,7 +67,7 @@ constexpr int CLIENT_WIDTH = 632;
 constexpr int CLIENT_HEIGHT = 405;
 
 bool isSongExtension(const QString& suffixLower) {
-    return suffixLower == QLatin1String("kn2") || suffixLower == QLatin1String("knb");
+    return isSongFileSuffix(suffixLower.toStdString()); // kn2, knb, mid, midi
 }
 
 QString toQ(const std::string& s) {
@@ -460,7 +461,8 @@ void TfrmMain::mnuOpenClick() {
         return;
     // The dialog's choice is taken with its extension exactly as typed.
     const QString suffix = QFileInfo(path).suffix();
-    if (suffix != QLatin1String("kn2") && suffix != QLatin1String("knb"))
+    if (suffix != QLatin1String("kn2") && suffix != QLatin1String("knb") &&
+        songFileKindOfPath(path.toStdString()) != SongFileKind::Midi)
         return;
     loadSong(path);
 }
@@ -482,14 +484,24 @@ void TfrmMain::openDroppedFiles(const QStringList& names) {
 
 bool TfrmMain::loadSong(const QString& path) {
     FileResult result;
+    SongLoadResult loaded;
     {
         WaitScope wait(this);
-        result = session_.open(path.toStdString());
+        // Song files and MIDI files alike open through the document; an imported MIDI file has
+        // no file to save back to, so Save asks for NAME.kn2 and never writes over the MIDI file.
+        result = session_.open(path.toStdString(), [&loaded](const std::string& file, Song& out) {
+            loaded = loadAnySongFile(file, out);
+            return LoadedSong{loaded.file, loaded.differsFromFile(), loaded.kind == SongFileKind::Midi};
+        });
     }
     if (!result.ok()) {
         // The song in memory is untouched; so are the file it belongs to and its history.
         QString text = QStringLiteral("ﾌｧｲﾙ %1 は開けません").arg(QDir::toNativeSeparators(path));
-        if (result.error == FileError::Malformed)
+        if (result.error == FileError::Malformed && loaded.kind == SongFileKind::Midi)
+            text += QStringLiteral("\n（%1バイト目: %2）")
+                        .arg(loaded.byteOffset)
+                        .arg(QString::fromStdString(result.japanese));
+        else if (result.error == FileError::Malformed)
             text += QStringLiteral("\n（%1行目: %2）")
                         .arg(result.line)
                         .arg(QString::fromStdString(result.japanese));
@@ -498,6 +510,13 @@ bool TfrmMain::loadSong(const QString& path) {
     }
     SongFolder(iniPath_).remember(path);
     resetView();
+    // What the import of a MIDI file adapted, listed once.
+    if (!loaded.report.empty()) {
+        QStringList lines;
+        for (const std::string& line : loaded.report)
+            lines << QString::fromStdString(line);
+        prompts_->showWarning(this, QStringLiteral("MIDIファイルの読み込み"), lines.join(QLatin1Char('\n')));
+    }
     return true;
 }
 
@@ -535,6 +554,12 @@ bool TfrmMain::saveAs() {
                                                 toQ(session_.fileTitle()) + QStringLiteral(".kn2"));
     if (path.isEmpty())
         return false;
+    // Song text never goes over a MIDI file, not even one named in the dialog.
+    if (songFileKindOfPath(path.toStdString()) == SongFileKind::Midi) {
+        prompts_->showError(this,
+                            QStringLiteral("ﾌｧｲﾙ %1 を作成できません").arg(QDir::toNativeSeparators(path)));
+        return false;
+    }
     FileResult result;
     {
         WaitScope wait(this);

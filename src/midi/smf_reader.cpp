@@ -1,5 +1,7 @@
 #include "midi/smf_reader.h"
 
+#include "midi/smf_parse.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -10,61 +12,6 @@ namespace pokopen {
 
 namespace {
 
-constexpr std::size_t MAX_TRACKS = 65535;
-
-// A bounds-checked view of the bytes of one chunk.
-class Reader {
-public:
-    Reader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    bool atEnd() const { return at_ >= size_; }
-    std::size_t remaining() const { return size_ - at_; }
-    bool byte(std::uint8_t& b) {
-        if (at_ >= size_)
-            return false;
-        b = data_[at_++];
-        return true;
-    }
-    bool peek(std::uint8_t& b) const {
-        if (at_ >= size_)
-            return false;
-        b = data_[at_];
-        return true;
-    }
-    bool varLen(std::uint32_t& v) {
-        v = 0;
-        for (int i = 0; i < 4; ++i) {
-            std::uint8_t b = 0;
-            if (!byte(b))
-                return false;
-            v = (v << 7) | (b & 0x7Fu);
-            if ((b & 0x80) == 0)
-                return true;
-        }
-        return false; // more than four bytes
-    }
-    bool skip(std::uint32_t n) {
-        if (n > remaining())
-            return false;
-        at_ += n;
-        return true;
-    }
-    const std::uint8_t* here() const { return data_ + at_; }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-};
-
-std::uint32_t be32(const std::uint8_t* p) {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
-}
-
-int dataBytesOf(std::uint8_t status) {
-    const int high = status & 0xF0;
-    return (high == 0xC0 || high == 0xD0) ? 1 : 2;
-}
-
 struct TempoMark {
     std::uint32_t tick;
     std::uint32_t track;
@@ -73,7 +20,11 @@ struct TempoMark {
 };
 
 SmfResult fail(std::string message) {
-    return {false, std::move(message)};
+    return {false, std::move(message), 0};
+}
+
+SmfResult fail(const SmfError& error) {
+    return {false, error.message, error.offset};
 }
 
 } // namespace
@@ -106,120 +57,75 @@ std::size_t SmfSequence::firstEventAt(std::int64_t us) const {
 
 SmfResult parseSmf(const std::vector<std::uint8_t>& bytes, SmfSequence& out) {
     out = SmfSequence{};
-    if (bytes.size() < 14 || std::string(bytes.begin(), bytes.begin() + 4) != "MThd")
-        return fail("MIDIファイルではありません。");
-    const std::uint32_t headerLength = be32(&bytes[4]);
-    if (headerLength < 6 || headerLength > bytes.size() - 8)
-        return fail("MIDIファイルのヘッダが壊れています。");
-    out.format = (bytes[8] << 8) | bytes[9];
-    const std::size_t trackCount = static_cast<std::size_t>((bytes[10] << 8) | bytes[11]);
-    const int division = (bytes[12] << 8) | bytes[13];
+    const std::uint8_t* data = bytes.data();
+    SmfHeader header;
+    SmfError error;
+    if (!readSmfHeader(data, bytes.size(), header, error))
+        return fail(error);
+    out.format = header.format;
+    const int division = header.division;
     std::uint32_t fixedUsPerQuarter = 0;
     if (division & 0x8000) {
         // SMPTE time: frames per second and ticks per frame; read as quarter notes of one second.
         const int fps = 256 - (division >> 8);
         const int perFrame = division & 0xFF;
         if (fps <= 0 || perFrame == 0)
-            return fail("MIDIファイルの時間単位が正しくありません。");
+            return fail({12, "MIDIファイルの時間単位が正しくありません。"});
         out.division = fps * perFrame;
         fixedUsPerQuarter = 1000000;
     } else {
         if (division == 0)
-            return fail("MIDIファイルの時間単位が正しくありません。");
+            return fail({12, "MIDIファイルの時間単位が正しくありません。"});
         out.division = division;
     }
-    if (trackCount > MAX_TRACKS)
-        return fail("MIDIファイルのトラック数が多すぎます。");
 
     std::vector<std::vector<SmfEvent>> tracks; // each in file order, so in tick order
     std::vector<TempoMark> tempos;
-    std::size_t at = 8 + headerLength;
+    std::size_t at = header.firstChunk;
     std::uint32_t order = 0;
-    for (std::uint32_t track = 0; track < trackCount; ++track) {
-        if (bytes.size() - at < 8)
-            return fail("MIDIファイルのトラックが足りません。");
-        const std::uint32_t length = be32(&bytes[at + 4]);
-        if (length > bytes.size() - at - 8)
-            return fail("MIDIファイルのトラックが途中で切れています。");
-        const bool isTrack = std::string(bytes.begin() + static_cast<long>(at),
-                                         bytes.begin() + static_cast<long>(at) + 4) == "MTrk";
-        Reader r(&bytes[at + 8], length);
-        at += 8 + length;
-        if (!isTrack) { // unknown chunks are skipped, as the format asks
-            --track;
-            continue;
+    for (std::uint32_t track = 0; track < static_cast<std::uint32_t>(header.trackCount);) {
+        SmfChunk chunk;
+        if (!nextSmfChunk(data, bytes.size(), at, chunk, error)) {
+            if (error.failed())
+                return fail(error);
+            return fail({bytes.size(), "MIDIファイルのトラックが足りません。"});
         }
+        if (!chunk.isTrack) // unknown chunks are skipped, as the format asks
+            continue;
         tracks.emplace_back();
-        std::uint64_t tick = 0;
-        std::uint8_t running = 0;
-        while (!r.atEnd()) {
-            std::uint32_t delta = 0;
-            if (!r.varLen(delta))
-                return fail("MIDIファイルのデルタタイムが壊れています。");
-            tick += delta;
-            if (tick > std::numeric_limits<std::uint32_t>::max() / 2)
-                return fail("MIDIファイルが長すぎます。");
-            const auto t32 = static_cast<std::uint32_t>(tick);
-            std::uint8_t first = 0;
-            if (!r.peek(first))
-                return fail("MIDIファイルのイベントが途中で切れています。");
-            if (first == 0xFF) {
-                std::uint8_t type = 0;
-                std::uint32_t len = 0;
-                r.byte(first);
-                if (!r.byte(type) || !r.varLen(len) || len > r.remaining())
-                    return fail("MIDIファイルのメタイベントが壊れています。");
-                const std::uint8_t* d = r.here();
-                if (type == 0x51 && len == 3 && fixedUsPerQuarter == 0) {
+        SmfTrackReader reader(data, chunk);
+        SmfTrackEvent t;
+        while (reader.next(t)) {
+            out.lengthTicks = std::max(out.lengthTicks, t.tick);
+            if (t.isMeta()) {
+                if (t.metaType == 0x51 && t.length == 3 && fixedUsPerQuarter == 0) {
+                    const std::uint8_t* d = data + t.payload;
                     const std::uint32_t us = (std::uint32_t{d[0]} << 16) | (std::uint32_t{d[1]} << 8) | d[2];
                     if (us > 0)
-                        tempos.push_back({t32, track, order++, us});
+                        tempos.push_back({t.tick, track, order++, us});
                 }
-                r.skip(len);
-                out.lengthTicks = std::max(out.lengthTicks, t32);
-                if (type == 0x2F)
-                    break;
                 continue;
             }
-            if (first == 0xF0 || first == 0xF7) {
-                std::uint32_t len = 0;
-                r.byte(first);
-                if (!r.varLen(len) || len > r.remaining())
-                    return fail("MIDIファイルのシステムエクスクルーシブが壊れています。");
+            SmfEvent e;
+            e.tick = t.tick;
+            if (t.isSysex()) {
                 std::vector<std::uint8_t> message;
-                if (first == 0xF0)
+                if (t.status == 0xF0)
                     message.push_back(0xF0);
-                message.insert(message.end(), r.here(), r.here() + len);
-                r.skip(len);
-                running = 0; // system messages cancel running status
-                SmfEvent e;
-                e.tick = t32;
+                message.insert(message.end(), data + t.payload, data + t.payload + t.length);
                 e.status = 0xF0;
                 e.sysex = static_cast<std::int32_t>(out.sysex.size());
                 out.sysex.push_back(std::move(message));
-                tracks.back().push_back(e);
-                out.lengthTicks = std::max(out.lengthTicks, t32);
-                continue;
+            } else {
+                e.status = t.status;
+                e.data1 = t.data1;
+                e.data2 = t.data2;
             }
-            std::uint8_t status = running;
-            if (first & 0x80) {
-                r.byte(status);
-                if (status >= 0xF0)
-                    return fail("MIDIファイルに不明なイベントがあります。");
-                running = status;
-            } else if (running == 0) {
-                return fail("MIDIファイルのランニングステータスが正しくありません。");
-            }
-            SmfEvent e;
-            e.tick = t32;
-            e.status = status;
-            if (!r.byte(e.data1) || (dataBytesOf(status) == 2 && !r.byte(e.data2)))
-                return fail("MIDIファイルのイベントが途中で切れています。");
-            if ((e.data1 | e.data2) & 0x80)
-                return fail("MIDIファイルのデータバイトが正しくありません。");
             tracks.back().push_back(e);
-            out.lengthTicks = std::max(out.lengthTicks, t32);
         }
+        if (reader.failed())
+            return fail(reader.error());
+        ++track;
     }
 
     std::sort(tempos.begin(), tempos.end(), [](const TempoMark& a, const TempoMark& b) {
@@ -260,7 +166,7 @@ SmfResult parseSmf(const std::vector<std::uint8_t>& bytes, SmfSequence& out) {
             heads.push({tracks[t][next[t]].tick, t});
     }
     out.lengthUs = out.tickToUs(out.lengthTicks);
-    return {true, {}};
+    return {true, {}, 0};
 }
 
 SmfResult readSmfFile(const std::string& path, SmfSequence& out) {

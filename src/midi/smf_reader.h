@@ -47,11 +47,14 @@ struct SmfSequence {
 
 struct SmfResult {
     bool ok = false;
-    std::string message; // why the file was refused
+    std::string message;    // why the file was refused
+    std::size_t offset = 0; // where in the file
 };
 
-// Parses the whole file. Running status, meta events (tempo, end of track) and both forms of
-// system exclusive are understood; anything that runs past its chunk refuses the file.
+// Parses the whole file through the shared event reader (smf_parse.h). Running status, meta events
+// (tempo, end of track) and both forms of system exclusive are understood; anything that runs
+// past its chunk refuses the file. The player is lenient where the song import is not: SMPTE
+// time, format 2 and tracks without their end are played.
 SmfResult parseSmf(const std::vector<std::uint8_t>& bytes, SmfSequence& out);
 SmfResult readSmfFile(const std::string& path, SmfSequence& out);
 

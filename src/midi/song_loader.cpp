@@ -1,20 +1,25 @@
 #include "midi/song_loader.h"
 
-#include "model/song_file.h"
+#include "midi/any_song_file.h"
 
 namespace pokopen {
 
 bool loadSongForCli(const std::string& path, Song& song, std::ostream& err) {
-    const FileResult r = loadSongFile(path, song);
+    const SongLoadResult r = loadAnySongFile(path, song);
     if (r.ok()) {
-        if (r.repaired)
+        if (r.file.repaired)
             err << "pokopen-cli: " << path << ": events out of order or past the end were put right\n";
+        // What a MIDI import adapted, one line each.
+        for (const std::string& line : r.report)
+            err << "pokopen-cli: " << path << ": " << line << "\n";
         return true;
     }
     err << "pokopen-cli: " << path;
-    if (r.line > 0)
-        err << ":" << r.line;
-    err << ": " << r.message << "\n";
+    if (r.file.line > 0)
+        err << ":" << r.file.line;
+    if (r.kind == SongFileKind::Midi && r.file.error == FileError::Malformed)
+        err << ": byte " << r.byteOffset;
+    err << ": " << r.file.message << "\n";
     return false;
 }
 

@@ -3,6 +3,7 @@
 #include "ui/fonts.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -16,8 +17,13 @@ Prompts::Answer DialogPrompts::askSaveChanges(QWidget* parent) {
 }
 
 QString DialogPrompts::openFileName(QWidget* parent, const QString& folder) {
-    QFileDialog dialog(parent, QStringLiteral("KNBファイルを開く"), folder,
-                       QStringLiteral("KNBファイル(*.kn2 *.knb)"));
+    QFileDialog dialog(parent, QStringLiteral("KNBファイルを開く"), folder);
+    // Qt separates patterns with blanks; the MIDI entry is shown with the semicolon users know.
+    dialog.setNameFilters(
+        {QStringLiteral("KNBファイル(*.kn2 *.knb)"), QStringLiteral("標準MIDIファイル(*.mid *.midi)")});
+    if (auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        types && types->count() == 2)
+        types->setItemText(1, QStringLiteral("標準MIDIファイル(*.mid;*.midi)"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(QStringLiteral("kn2"));

@@ -111,6 +111,32 @@ TEST_F(CliTest, FailuresNameTheFileAndLine) {
     EXPECT_NE(err_.str().find("no/dir/x.musicxml"), std::string::npos);
 }
 
+TEST_F(CliTest, MidiFilesConvertWithTheirReportOnStandardError) {
+    Song song = makeNewSong();
+    song.partVolume[4] = 77;
+    const auto bytes = buildMidiFile(song, false);
+    std::ofstream(path("song.MIDI"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    EXPECT_EQ(run({"convert", path("song.MIDI"), path("song.kn2")}), 0);
+    EXPECT_EQ(err_.str(), "");
+    Song back;
+    ASSERT_TRUE(loadSongFile(path("song.kn2"), back).ok());
+    EXPECT_EQ(back, song);
+    EXPECT_EQ(run({"info", path("song.MIDI")}), 0);
+    EXPECT_NE(out_.str().find("format: mid\n"), std::string::npos);
+
+    // A pitch bend has no place in a song: converted anyway, and said so.
+    const std::string bend("MThd\0\0\0\x06\0\0\0\x01\0\x18MTrk\0\0\0\x08\0\xE0\0\x40\0\xFF\x2F\0", 30);
+    std::ofstream(path("bend.mid"), std::ios::binary) << bend;
+    EXPECT_EQ(run({"convert", path("bend.mid"), path("bend.kn2")}), 0);
+    EXPECT_EQ(err_.str(), "pokopen-cli: " + path("bend.mid") + ": 除いたピッチベンド: 1個\n");
+
+    std::ofstream(path("cut.mid"), std::ios::binary) << bend.substr(0, 26);
+    EXPECT_EQ(run({"convert", path("cut.mid"), path("cut.kn2")}), 1);
+    EXPECT_EQ(err_.str().rfind("pokopen-cli: " + path("cut.mid") + ": byte 18: ", 0), 0u) << err_.str();
+    EXPECT_FALSE(fs::exists(path("cut.kn2")));
+}
+
 TEST_F(CliTest, WrongUsageExitsWithTwo) {
     EXPECT_EQ(run({}), 2);
     EXPECT_EQ(run({"info"}), 2);

@@ -5,9 +5,13 @@
 #include "model/new_song.h"
 #include "model/store_check.h"
 #include "model/text_codec.h"
+#include "ui/prompts.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -382,6 +386,39 @@ TEST(AboutBox, ShowsIconNameVersionAndCopyright) {
     QTest::mouseClick(about.btnOk, Qt::LeftButton);
     EXPECT_EQ(about.result(), QDialog::Accepted);
     EXPECT_FALSE(about.isVisible());
+}
+
+TEST(OpenDialog, OffersSongFilesThenStandardMidiFilesOfAnyCase) {
+    QTemporaryDir dir;
+    for (const char* name : {"a.kn2", "b.knb", "c.mid", "D.MIDI", "e.txt"}) {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    QStringList labels, filters, shownWithMidi;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        filters = dialog->nameFilters();
+        if (auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
+            for (int i = 0; i < types->count(); ++i)
+                labels << types->itemText(i);
+        // Chosen as the user chooses it: in the list of file types.
+        if (auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+            types->setCurrentIndex(1);
+            emit types->activated(1);
+        }
+        QTest::qWait(300); // the folder is read in the background
+        if (auto* view = dialog->findChild<QAbstractItemView*>(QStringLiteral("listView")))
+            for (int i = 0; i < view->model()->rowCount(view->rootIndex()); ++i)
+                shownWithMidi << view->model()->index(i, 0, view->rootIndex()).data().toString();
+        dialog->reject();
+    });
+    DialogPrompts prompts;
+    EXPECT_TRUE(prompts.openFileName(nullptr, dir.path()).isEmpty());
+    EXPECT_EQ(labels, (QStringList{QStringLiteral("KNBファイル(*.kn2 *.knb)"),
+                                   QStringLiteral("標準MIDIファイル(*.mid;*.midi)")}));
+    shownWithMidi.sort();
+    EXPECT_EQ(shownWithMidi, (QStringList{"D.MIDI", "c.mid"}));
 }
 
 } // namespace

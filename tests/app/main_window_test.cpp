@@ -298,6 +298,66 @@ TEST_F(MainWindowTest, DroppedKnbSongIsConvertedAndMarkedModified) {
     EXPECT_FALSE(w->session().untitled());
 }
 
+TEST_F(MainWindowTest, MidiFilesOpenAsNewSongsNamedAfterTheFile) {
+    Song song = makeNewSong();
+    testing::addNote(song, 0, 0, 24, 23);
+    const std::vector<std::uint8_t> bytes = buildMidiFile(song, false);
+    QFile mid(path("Tune.MID"));
+    ASSERT_TRUE(mid.open(QIODevice::WriteOnly));
+    mid.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    mid.close();
+    auto w = make();
+    script.openNames = {path("Tune.MID")};
+    w->mnuOpen->trigger();
+    // The dialog's MIDI entry takes any letter case; an exact import shows no box.
+    EXPECT_EQ(w->windowTitle(), caption("Tune"));
+    EXPECT_EQ(w->session().song(), song);
+    EXPECT_TRUE(w->session().isModified());
+    EXPECT_TRUE(w->mnuSave->isEnabled());
+    EXPECT_TRUE(w->session().filePath().empty());
+    EXPECT_TRUE(script.warnings.isEmpty());
+    // Save goes to Save As with NAME.kn2 proposed; a MIDI file named there is not written over.
+    script.saveNames = {path("Tune.MID"), path("Tune.kn2")};
+    w->mnuSave->trigger();
+    EXPECT_EQ(script.proposedNames.value(0), "Tune.kn2");
+    ASSERT_EQ(script.errors.size(), 1);
+    EXPECT_TRUE(w->session().isModified());
+    script.errors.clear();
+    w->mnuSave->trigger();
+    Song saved;
+    ASSERT_TRUE(loadSongFile(path("Tune.kn2").toStdString(), saved).ok());
+    EXPECT_EQ(saved, song);
+    ASSERT_TRUE(mid.open(QIODevice::ReadOnly));
+    EXPECT_EQ(mid.readAll(),
+              QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())));
+    mid.close();
+
+    // A file from elsewhere, dropped: what was adapted is listed.
+    QFile other(path("other.midi"));
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.write(
+        QByteArray("MThd\0\0\0\x06\0\0\0\x01\0\x18MTrk\0\0\0\x0f\0\xE0\0\x40\0\x90\x3C\x64\x18\x3C\0\0", 34) +
+        QByteArray("\xFF\x2F\0", 3));
+    other.close();
+    w->openDroppedFiles({path("other.midi")});
+    EXPECT_EQ(w->windowTitle(), caption("other"));
+    EXPECT_EQ(script.warnings, QStringList{QStringLiteral("MIDIファイルの読み込み|除いたピッチベンド: 1個")});
+    EXPECT_EQ(w->session().song().row(0).count(), 2);
+
+    // A damaged one is refused with the byte where it breaks; the song stays.
+    QFile bad(path("bad.mid"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write(QByteArray("MThd\0\0\0\x06\0\0\0\x01\0\x18MTrk\0\0\0\x40", 22));
+    bad.close();
+    const Song before = w->session().song();
+    script.answers = {Prompts::Answer::No}; // the imported song is unsaved: not kept
+    w->openDroppedFiles({path("bad.mid")});
+    ASSERT_EQ(script.errors.size(), 1);
+    EXPECT_TRUE(script.errors[0].contains(QStringLiteral("18バイト目"))) << script.errors[0].toStdString();
+    EXPECT_EQ(w->session().song(), before);
+    EXPECT_EQ(w->windowTitle(), caption("other"));
+}
+
 TEST_F(MainWindowTest, FailedStartUpLoadLeavesANewSong) {
     QFile bad(path("broken.kn2"));
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly));

@@ -1,3 +1,4 @@
+#include "recovery/recovery_offer.h"
 #include "recovery/recovery_store.h"
 #include "recovery_test_support.h"
 
@@ -11,6 +12,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <deque>
 
 namespace pokopen {
 namespace {
@@ -224,6 +226,84 @@ TEST_F(RecoveryStoreTest, DamagedEntryIsReportedWithTheLineAndOffersNoSong) {
     EXPECT_EQ(found[0].song, Song());
     RecoveryStore::discard(found[0]);
     EXPECT_TRUE(files().isEmpty());
+}
+
+// Answers the offer from a script and records what was asked, as "ask <notes>" and so on.
+class ScriptedQuestions : public RecoveryQuestions {
+public:
+    std::deque<RecoveryChoice> choices;
+    std::deque<bool> confirmations;
+    QStringList asked;
+
+    RecoveryChoice askRestore(const RecoveryCandidate& c) override {
+        asked << "ask " + name(c);
+        return take(choices, RecoveryChoice::Later);
+    }
+    bool confirmDiscard(const RecoveryCandidate& c) override {
+        asked << "confirm " + name(c);
+        return take(confirmations, false);
+    }
+    bool askDeleteDamaged(const RecoveryCandidate& c) override {
+        asked << "damaged " + QString::fromStdString(c.result.message);
+        return take(confirmations, false);
+    }
+
+private:
+    static QString name(const RecoveryCandidate& c) { return QString::number(c.song.row(0).count()); }
+    template <typename T> static T take(std::deque<T>& q, T otherwise) {
+        if (q.empty())
+            return otherwise;
+        T v = q.front();
+        q.pop_front();
+        return v;
+    }
+};
+
+TEST_F(RecoveryStoreTest, OfferGoesNewestFirstUntilASongIsRestored) {
+    // Part 1 holds 2 events per note plus the initial ones, so the row's count names the entry.
+    const int initial = songWithNotes(0).row(0).count();
+    const QString d = leaveCrashedEntry(1, utc("2026-12-08T05:00:00Z"), 4);
+    const QString c = leaveCrashedEntry(2, utc("2026-12-08T06:00:00Z"), 3);
+    const QString b = leaveCrashedEntry(3, utc("2026-12-08T07:00:00Z"), 2);
+    const QString a = leaveCrashedEntry(4, utc("2026-12-08T08:00:00Z"), 1);
+    QFile damaged(file("autosave-20261208-000000-5.recovery"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("POKOPEN-AUTOSAVE 1\r\n");
+    damaged.flush();
+    ASSERT_TRUE(damaged.setFileTime(utc("2026-12-08T07:30:00Z"), QFileDevice::FileModificationTime));
+    damaged.close();
+
+    ScriptedQuestions q;
+    // a: discard, not confirmed, asked again: later. Damaged: deleted. b: discarded. c: restored.
+    q.choices = {RecoveryChoice::Discard, RecoveryChoice::Later, RecoveryChoice::Discard,
+                 RecoveryChoice::Restore};
+    q.confirmations = {false, true, true};
+    auto s = store(9);
+    std::optional<RecoveryCandidate> chosen = offerRecovery(s->takeOrphans(), q);
+
+    auto n = [initial](int notes) { return QString::number(initial + 2 * notes); };
+    EXPECT_EQ(q.asked, (QStringList{"ask " + n(1), "confirm " + n(1), "ask " + n(1),
+                                    "damaged the description is missing", "ask " + n(2), "confirm " + n(2),
+                                    "ask " + n(3)}));
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(chosen->recoveryPath, c);
+    EXPECT_EQ(chosen->song, songWithNotes(3));
+    EXPECT_TRUE(chosen->lock && chosen->lock->isLocked());
+    EXPECT_TRUE(QFileInfo::exists(a));
+    EXPECT_FALSE(QFileInfo::exists(b));
+    EXPECT_FALSE(QFileInfo::exists(damaged.fileName()));
+    EXPECT_TRUE(QFileInfo::exists(d)) << "not asked about: left for the next start";
+    // Everything but the chosen entry is free for the next start.
+    std::vector<RecoveryCandidate> next = store(10)->takeOrphans();
+    ASSERT_EQ(next.size(), 2u);
+    EXPECT_EQ(next[0].recoveryPath, a);
+    EXPECT_EQ(next[1].recoveryPath, d);
+}
+
+TEST(RecoveryOffer, NamesTheSongByItsFileName) {
+    EXPECT_EQ(recoverySongName({"/home/u/曲/きらきら.kn2", "きらきら", {}}), QStringLiteral("きらきら.kn2"));
+    EXPECT_EQ(recoverySongName({"/home/u/old.knb", "old", {}}), "old.knb");
+    EXPECT_EQ(recoverySongName({"", "Notitle", {}}), "Notitle");
 }
 
 TEST(RecoveryFile, DescriptionAndSongComeBackAsWritten) {

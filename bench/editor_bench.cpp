@@ -52,7 +52,8 @@ BENCHMARK(BM_EditorMiniNotes)->Unit(benchmark::kMillisecond);
 // The whole grid repainted at measure 500, as after every click.
 void BM_EditorGridRepaint(benchmark::State& state) {
     bench::ensureApplication();
-    SongSession session{editorStressSong(), {}, {}};
+    SongDocument session;
+    writableSong(session) = editorStressSong();
     session.state.currentMeasure = 500;
     TfrmEditor window(session);
     for (auto _ : state)
@@ -62,8 +63,9 @@ BENCHMARK(BM_EditorGridRepaint)->Unit(benchmark::kMillisecond);
 #endif
 
 void BM_EditorCopyAllParts(benchmark::State& state) {
-    Song song = editorStressSong();
-    MeasureEditor ed(song, 0, 0);
+    SongDocument doc;
+    writableSong(doc) = editorStressSong();
+    MeasureEditor ed(doc, 0, 0);
     selectAllParts(ed, 0, MAX_MEASURES - 1);
     for (auto _ : state)
         ed.copy();
@@ -73,21 +75,23 @@ BENCHMARK(BM_EditorCopyAllParts)->Unit(benchmark::kMillisecond);
 void BM_EditorCutAllParts(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
-        auto song = std::make_unique<Song>(editorStressSong());
-        MeasureEditor ed(*song, 0, 0);
+        auto doc = std::make_unique<SongDocument>();
+        writableSong(*doc) = editorStressSong();
+        MeasureEditor ed(*doc, 0, 0);
         selectAllParts(ed, 0, MAX_MEASURES - 1);
         state.ResumeTiming();
         ed.cut();
         state.PauseTiming();
-        song.reset();
+        doc.reset();
         state.ResumeTiming();
     }
 }
 BENCHMARK(BM_EditorCutAllParts)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_EditorPasteAllParts(benchmark::State& state) {
-    Song song = editorStressSong();
-    MeasureEditor ed(song, 0, 0);
+    SongDocument doc;
+    writableSong(doc) = editorStressSong();
+    MeasureEditor ed(doc, 0, 0);
     selectAllParts(ed, 0, MAX_MEASURES - 1);
     ed.copy();
     ed.setMode(ClickMode::Pointer);
@@ -99,8 +103,9 @@ void BM_EditorPasteAllParts(benchmark::State& state) {
 BENCHMARK(BM_EditorPasteAllParts)->Unit(benchmark::kMillisecond);
 
 void BM_EditorOctaveOnePart(benchmark::State& state) {
-    Song song = editorStressSong();
-    MeasureEditor ed(song, 0, 0);
+    SongDocument doc;
+    writableSong(doc) = editorStressSong();
+    MeasureEditor ed(doc, 0, 0);
     ed.clickPartHeader(0);
     bool up = true;
     for (auto _ : state) {
@@ -109,5 +114,27 @@ void BM_EditorOctaveOnePart(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_EditorOctaveOnePart)->Unit(benchmark::kMillisecond);
+
+// Taking back a paste of all parts over all 1000 measures (each part moved by one measure, so
+// every row changed), without the redraw.
+void BM_UndoAllPartsPaste(benchmark::State& state) {
+    SongDocument doc;
+    writableSong(doc) = editorStressSong();
+    MeasureEditor ed(doc, 0, 0);
+    selectAllParts(ed, 0, MAX_MEASURES - 1);
+    ed.copy();
+    ed.setMode(ClickMode::Pointer);
+    ed.clickCell(1, 0);
+    if (ed.paste() != PasteOutcome::Pasted || !doc.canUndo())
+        state.SkipWithError("the paste changed nothing");
+    for (auto _ : state) {
+        doc.undo();
+        state.PauseTiming();
+        doc.redo();
+        state.ResumeTiming();
+    }
+    state.counters["history_MB"] = static_cast<double>(doc.historyBytes()) / (1 << 20);
+}
+BENCHMARK(BM_UndoAllPartsPaste)->Unit(benchmark::kMillisecond);
 
 } // namespace

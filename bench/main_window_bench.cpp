@@ -33,7 +33,7 @@ std::unique_ptr<TfrmMain> stressWindow(const QTemporaryDir& dir) {
     ini.sync();
     auto w = std::make_unique<TfrmMain>(
         QStringList{}, nullptr, TfrmMain::Files{dir.filePath("pokopen.ini"), dir.filePath("knb.mid")});
-    w->session().song = stressSong();
+    writableSong(w->session()) = stressSong();
     w->show();
     return w;
 }

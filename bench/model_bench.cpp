@@ -23,7 +23,7 @@ std::string benchPath(const char* name) {
 
 std::size_t storeBytes(const Song& song) {
     std::size_t bytes = 0;
-    for (const EventRow& row : song.store.rows)
+    for (const EventRow& row : song.store.rowList())
         bytes += row.pos.capacity() * 4 + row.kind.capacity() + row.value.capacity() + row.extra.capacity();
     return bytes;
 }

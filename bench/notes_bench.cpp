@@ -1,5 +1,5 @@
 // Timings of note entry on the stress song: one click on the staff must stay under 16 ms.
-#include "app/song_session.h"
+#include "document/song_document.h"
 #include "score/note_entry.h"
 #include "support/song_builders.h"
 
@@ -9,17 +9,17 @@ namespace {
 
 using namespace pokopen;
 
-SongSession& stressSession() {
-    static SongSession session = [] {
-        SongSession s;
-        s.song = testing::makeStressSong();
+SongDocument& stressSession() {
+    static SongDocument session = [] {
+        SongDocument s;
+        writableSong(s) = testing::makeStressSong();
         return s;
     }();
     return session;
 }
 
 // Points at measure 1000, whose notes are all of one step: a click on another row is accepted.
-void pointAtLastMeasure(SongSession& s, int part, int tick, int y) {
+void pointAtLastMeasure(SongDocument& s, int part, int tick, int y) {
     s.state.currentPart = part;
     s.state.currentMeasure = 999;
     s.state.tripletMode = false;
@@ -30,19 +30,19 @@ void pointAtLastMeasure(SongSession& s, int part, int tick, int y) {
 // A click that enters a note at the end of a full part row, then the double click that takes it
 // out again: both walk the whole row and shift its tail.
 void BM_ClickEnterAndDeleteAtSongEnd(benchmark::State& state) {
-    SongSession& s = stressSession();
+    SongDocument& s = stressSession();
     for (auto _ : state) {
         pointAtLastMeasure(s, 0, 48, 0);
         if (!enterNoteAtPointer(s) || !deleteNoteAtPointer(s))
             state.SkipWithError("entry or deletion refused");
     }
-    state.counters["row_events"] = static_cast<double>(s.song.row(0).count());
+    state.counters["row_events"] = static_cast<double>(s.song().row(0).count());
 }
 BENCHMARK(BM_ClickEnterAndDeleteAtSongEnd)->Unit(benchmark::kMicrosecond);
 
 // A note entered at the very start of a row moves every event of the row.
 void BM_ClickEnterAndDeleteAtSongStart(benchmark::State& state) {
-    SongSession& s = stressSession();
+    SongDocument& s = stressSession();
     for (auto _ : state) {
         pointAtLastMeasure(s, 3, 0, 0);
         s.state.currentMeasure = 0;
@@ -54,7 +54,7 @@ BENCHMARK(BM_ClickEnterAndDeleteAtSongStart)->Unit(benchmark::kMicrosecond);
 
 // A click refused by the overlap test at the end of the row (the whole row is scanned).
 void BM_ClickRefusedAtSongEnd(benchmark::State& state) {
-    SongSession& s = stressSession();
+    SongDocument& s = stressSession();
     // The notes of measure 1000 in part 1 are of value 14 + 999 % 20 = 33: written row 33 - 7.
     for (auto _ : state) {
         pointAtLastMeasure(s, 0, 48, (33 - 7) * 9);
@@ -65,7 +65,7 @@ void BM_ClickRefusedAtSongEnd(benchmark::State& state) {
 BENCHMARK(BM_ClickRefusedAtSongEnd)->Unit(benchmark::kMicrosecond);
 
 void BM_AuditionAtSongEnd(benchmark::State& state) {
-    SongSession& s = stressSession();
+    SongDocument& s = stressSession();
     pointAtLastMeasure(s, 0, 48, 0);
     for (auto _ : state)
         benchmark::DoNotOptimize(auditionAt(s, 82 + 3 * 48, 100));

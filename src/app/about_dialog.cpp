@@ -1,7 +1,7 @@
 #include "app/about_dialog.h"
 
-#include "app/program.h"
 #include "app/version.h"
+#include "ui/fonts.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

@@ -1,6 +1,7 @@
 #include "app/cli.h"
 
 #include "midi/midi_file.h"
+#include "midi/song_loader.h"
 #include "model/edit_state.h"
 #include "model/song_end.h"
 #include "model/song_file.h"
@@ -22,20 +23,6 @@ int usage(std::ostream& err) {
 
 } // namespace
 
-bool loadSongForCli(const std::string& path, Song& song, std::ostream& err) {
-    const FileResult r = loadSongFile(path, song);
-    if (r.ok()) {
-        if (r.repaired)
-            err << "pokopen-cli: " << path << ": events out of order or past the end were put right\n";
-        return true;
-    }
-    err << "pokopen-cli: " << path;
-    if (r.line > 0)
-        err << ":" << r.line;
-    err << ": " << r.message << "\n";
-    return false;
-}
-
 namespace {
 
 bool load(const std::string& path, Song& song, std::ostream& err) {
@@ -52,7 +39,7 @@ int info(const std::string& path, std::ostream& out, std::ostream& err) {
     out << "copyright: " << decodeSongText(song.songCopyright).toStdString() << "\n";
     out << "format: " << (formatOfPath(path) == SongFormat::Kn2 ? "kn2" : "knb") << "\n";
     out << "rows:";
-    for (const EventRow& row : song.store.rows)
+    for (const EventRow& row : song.store.rowList())
         out << " " << row.count();
     out << "\n";
     out << "end: measure " << end + 1 << "\n";

@@ -20,7 +20,4 @@ using CliCommand =
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const CliCommand& render = {});
 
-// Loads a song, reporting a failure on `err` as "pokopen-cli: FILE[:LINE]: what".
-bool loadSongForCli(const std::string& path, Song& song, std::ostream& err);
-
 } // namespace pokopen

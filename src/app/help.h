@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/dialog_messages.h"
+#include "ui/dialog_messages.h"
 
 #include <QString>
 #include <QUrl>

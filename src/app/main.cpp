@@ -1,5 +1,5 @@
 #include "app/main_window.h"
-#include "app/program.h"
+#include "ui/fonts.h"
 
 #include <QApplication>
 #include <QTimer>

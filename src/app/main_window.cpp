@@ -1,13 +1,10 @@
 #include "app/main_window.h"
 
 #include "app/about_dialog.h"
-#include "app/app_paths.h"
 #include "app/fm_mode.h"
 #include "app/help.h"
-#include "app/program.h"
 #include "app/settings_dialog.h"
 #include "app/toolbar_icons.h"
-#include "app/wait_window.h"
 #include "curves/curve_page.h"
 #include "editor/editor_window.h"
 #include "midi/midi_file.h"
@@ -29,6 +26,9 @@
 #include "score/score_page.h"
 #include "signature/signature_edit.h"
 #include "signature/signature_page.h"
+#include "ui/app_paths.h"
+#include "ui/fonts.h"
+#include "ui/wait_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -60,11 +60,6 @@ constexpr int CLIENT_HEIGHT = 405;
 
 bool isSongExtension(const QString& suffixLower) {
     return suffixLower == QLatin1String("kn2") || suffixLower == QLatin1String("knb");
-}
-
-// The file's name without folder and extension.
-QString titleOfPath(const QString& path) {
-    return QFileInfo(path).completeBaseName();
 }
 
 QString toQ(const std::string& s) {
@@ -155,6 +150,13 @@ void TfrmMain::buildMenu() {
 
     QMenu* edit = bar->addMenu(QStringLiteral("編集(&E)"));
     edit->setObjectName(QStringLiteral("mnuEdit"));
+    add(edit, mnuUndo, "mnuUndo", QStringLiteral("元に戻す(&U)"), QKeySequence(Qt::CTRL | Qt::Key_Z),
+        &TfrmMain::mnuUndoClick);
+    add(edit, mnuRedo, "mnuRedo", QStringLiteral("やり直し(&R)"), QKeySequence(Qt::CTRL | Qt::Key_Y),
+        &TfrmMain::mnuRedoClick);
+    mnuRedo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    edit->addSeparator();
     add(edit, mnuEditor, "mnuEditor", QStringLiteral("編集画面を開く(&W)"), {}, &TfrmMain::mnuEditorClick);
     edit->addSeparator();
     add(edit, mnuDivide, "mnuDivide", QStringLiteral("３連符モード(&D)"), {}, &TfrmMain::mnuDivideClick);
@@ -309,13 +311,9 @@ void TfrmMain::buildPages(QWidget* client) {
     pagMain->addTab(tabPart, QStringLiteral("パート設定"));
     connect(pagMain, &QTabWidget::currentChanged, this, &TfrmMain::tabChanged);
 
-    // Every edit on a page ends the same way: the song is modified.
-    connect(expPage_, &CurvePage::songEdited, this, &TfrmMain::markModified);
-    connect(tempoPage_, &CurvePage::songEdited, this, &TfrmMain::markModified);
-    connect(panPage_, &CurvePage::songEdited, this, &TfrmMain::markModified);
-    connect(signaturePage_, &SignaturePage::songEdited, this, &TfrmMain::markModified);
+    // Pages redraw themselves after their own edits; Save and the Edit menu follow the document.
     connect(signaturePage_, &SignaturePage::signaturesChanged, this, &TfrmMain::drawStaff);
-    connect(partPage_, &PartPage::songEdited, this, &TfrmMain::markModified);
+    session_.addStatusListener([this] { showDocumentStatus(); });
 
     // Notes are entered, deleted and auditioned with the mouse on the staff image.
     noteEntry_ = new NoteEntryController(session_, *midiOut_, this);
@@ -324,27 +322,19 @@ void TfrmMain::buildPages(QWidget* client) {
             [this](Qt::MouseButtons, int x, int y) { noteEntry_->imgScoreMouseMove(x, y); });
     connect(scorePage_, &ScorePage::scoreMouseUp, noteEntry_, &NoteEntryController::imgScoreMouseUp);
     connect(scorePage_, &ScorePage::scoreDoubleClick, noteEntry_, &NoteEntryController::imgScoreDblClick);
-    connect(noteEntry_, &NoteEntryController::songEdited, this, &TfrmMain::markModified);
     connect(noteEntry_, &NoteEntryController::staffChanged, this, &TfrmMain::drawStaff);
 }
 
 void TfrmMain::formCreate(const QStringList& arguments) {
-    EditState& st = session_.state;
-    st.fmMode = false;
+    session_.state.fmMode = false;
     // The arguments joined with blanks until they name an existing file.
     QString path;
     for (const QString& argument : arguments) {
         path += argument;
         const QFileInfo info(path);
         if (info.exists() && info.isFile()) {
-            st.modifiedBeforeOpen = false;
             if (!isSongExtension(info.suffix().toLower()))
                 break;
-            st.previousFileTitle = "Notitle";
-            st.fileTitle = titleOfPath(path).toStdString();
-            st.previousFilePath.clear();
-            st.filePath = path.toStdString();
-            setCaption();
             if (loadSong(path))
                 return;
             break; // the error was shown; start with a new song rather than nothing
@@ -355,44 +345,43 @@ void TfrmMain::formCreate(const QStringList& arguments) {
 }
 
 void TfrmMain::setCaption() {
-    setWindowTitle(toQ(session_.state.fileTitle) + CAPTION_SUFFIX);
+    setWindowTitle(toQ(session_.fileTitle()) + CAPTION_SUFFIX);
 }
 
-void TfrmMain::setSaveEnabled(bool enabled) {
-    mnuSave->setEnabled(enabled);
-}
-
-void TfrmMain::markModified() {
-    session_.state.modified = true;
-    setSaveEnabled(true);
+void TfrmMain::showDocumentStatus() {
+    setCaption();
+    // Save is enabled exactly while the song differs from its file.
+    mnuSave->setEnabled(session_.isModified());
+    const QString undo = QStringLiteral("元に戻す(&U)");
+    const QString redo = QStringLiteral("やり直し(&R)");
+    mnuUndo->setEnabled(session_.canUndo());
+    mnuUndo->setText(session_.canUndo() ? undo + QStringLiteral(" - ") + toQ(session_.undoName()) : undo);
+    mnuRedo->setEnabled(session_.canRedo());
+    mnuRedo->setText(session_.canRedo() ? redo + QStringLiteral(" - ") + toQ(session_.redoName()) : redo);
 }
 
 bool TfrmMain::confirmDiscard() {
-    if (!session_.state.modified)
-        return true;
-    switch (prompts_->askSaveChanges(this)) {
-    case Prompts::Answer::Yes:
-        // The command goes on only once the song is safely saved: a cancelled Save As dialog or
-        // a save that fails stops it, so the unsaved song is never thrown away.
-        return saveAs();
-    case Prompts::Answer::No:
-        return true;
-    case Prompts::Answer::Cancel:
-        return false;
-    }
-    return false;
+    const DiscardOutcome outcome = session_.confirmDiscard(
+        [this] {
+            switch (prompts_->askSaveChanges(this)) {
+            case Prompts::Answer::Yes:
+                return SaveAnswer::Yes;
+            case Prompts::Answer::No:
+                return SaveAnswer::No;
+            case Prompts::Answer::Cancel:
+                break;
+            }
+            return SaveAnswer::Cancel;
+        },
+        [this] { return saveAs(); });
+    if (outcome == DiscardOutcome::Discarded)
+        emit changesDiscarded();
+    return proceeds(outcome);
 }
 
 void TfrmMain::newSongCommand() {
-    EditState& st = session_.state;
-    st.fileTitle = "Notitle";
-    setCaption();
-    newSong(session_.song);
+    session_.newSong();
     resetView();
-    st.searchFrom = 0;
-    st.untitled = true;
-    st.modified = false;
-    setSaveEnabled(false);
 }
 
 void TfrmMain::resetView() {
@@ -431,8 +420,6 @@ void TfrmMain::mnuNewClick() {
 void TfrmMain::mnuOpenClick() {
     if (!confirmDiscard())
         return;
-    EditState& st = session_.state;
-    st.modifiedBeforeOpen = st.modified;
     const QString path = prompts_->openFileName(this, executableFolder());
     if (path.isEmpty())
         return;
@@ -440,19 +427,12 @@ void TfrmMain::mnuOpenClick() {
     const QString suffix = QFileInfo(path).suffix();
     if (suffix != QLatin1String("kn2") && suffix != QLatin1String("knb"))
         return;
-    st.previousFileTitle = st.fileTitle;
-    st.previousFilePath = st.filePath;
-    st.filePath = path.toStdString();
-    st.fileTitle = titleOfPath(path).toStdString();
-    setCaption();
     loadSong(path);
 }
 
 void TfrmMain::openDroppedFiles(const QStringList& names) {
     if (!confirmDiscard())
         return;
-    EditState& st = session_.state;
-    st.modifiedBeforeOpen = st.modified;
     // Candidates as on the command line: the first name, then it and the second joined by a blank, ...
     QString candidate;
     for (const QString& name : names) {
@@ -460,31 +440,19 @@ void TfrmMain::openDroppedFiles(const QStringList& names) {
         const QFileInfo info(candidate);
         if (!info.exists() || !info.isFile() || !isSongExtension(info.suffix().toLower()))
             continue;
-        st.previousFileTitle = st.fileTitle;
-        st.previousFilePath = st.filePath;
-        st.filePath = candidate.toStdString();
-        st.fileTitle = titleOfPath(candidate).toStdString();
-        setCaption();
         loadSong(candidate);
         return;
     }
 }
 
 bool TfrmMain::loadSong(const QString& path) {
-    EditState& st = session_.state;
     FileResult result;
-    SongFormat format = SongFormat::Kn2;
     {
         WaitScope wait(this);
-        result = loadSongFile(path.toStdString(), session_.song, &format);
+        result = session_.open(path.toStdString());
     }
     if (!result.ok()) {
-        // The song in memory is untouched; so are the file name it belongs to and its state.
-        st.fileTitle = st.previousFileTitle;
-        st.filePath = st.previousFilePath;
-        setCaption();
-        st.modified = st.modifiedBeforeOpen;
-        setSaveEnabled(st.modified);
+        // The song in memory is untouched; so are the file it belongs to and its history.
         QString text = QStringLiteral("ﾌｧｲﾙ %1 は開けません").arg(QDir::toNativeSeparators(path));
         if (result.error == FileError::Malformed)
             text += QStringLiteral("\n（%1行目: %2）")
@@ -494,51 +462,30 @@ bool TfrmMain::loadSong(const QString& path) {
         return false;
     }
     resetView();
-    st.searchFrom = 0;
-    st.untitled = false;
-    // A converted or repaired song differs from its file until it is saved.
-    st.modified = format == SongFormat::Knb || result.repaired;
-    setSaveEnabled(st.modified);
     return true;
 }
 
-bool TfrmMain::saveSong() {
-    EditState& st = session_.state;
-    FileResult result;
-    {
-        WaitScope wait(this);
-        result = saveSongFile(st.filePath, session_.song);
-    }
-    if (!result.ok()) {
-        const QString failedPath = toQ(st.filePath);
-        st.fileTitle = st.previousFileTitle;
-        st.filePath = st.previousFilePath;
-        setCaption();
-        markModified();
-        prompts_->showError(
-            this, QStringLiteral("ﾌｧｲﾙ %1 を作成できません").arg(QDir::toNativeSeparators(failedPath)));
-        return false;
-    }
-    st.untitled = false;
-    st.modified = false;
-    setSaveEnabled(false);
-    return true;
+bool TfrmMain::reportSave(const FileResult& result, const QString& path) {
+    if (result.ok())
+        return true;
+    prompts_->showError(this, QStringLiteral("ﾌｧｲﾙ %1 を作成できません").arg(QDir::toNativeSeparators(path)));
+    return false;
 }
 
 void TfrmMain::mnuSaveClick() {
-    EditState& st = session_.state;
-    if (st.untitled) {
+    if (session_.untitled()) {
         mnuSaveAsClick();
         return;
     }
-    if (!st.modified)
+    if (!session_.isModified())
         return;
-    st.previousFileTitle = st.fileTitle;
-    st.previousFilePath = st.filePath;
-    // A song read from a .knb file is saved as a .kn2 file of the same name beside it.
-    const QFileInfo info(toQ(st.filePath));
-    st.filePath = QDir(info.path()).filePath(info.completeBaseName() + QStringLiteral(".kn2")).toStdString();
-    saveSong();
+    FileResult result;
+    {
+        WaitScope wait(this);
+        result = session_.save();
+    }
+    const QFileInfo info(toQ(session_.filePath()));
+    reportSave(result, QDir(info.path()).filePath(info.completeBaseName() + QStringLiteral(".kn2")));
 }
 
 void TfrmMain::mnuSaveAsClick() {
@@ -546,17 +493,64 @@ void TfrmMain::mnuSaveAsClick() {
 }
 
 bool TfrmMain::saveAs() {
-    EditState& st = session_.state;
     const QString path =
-        prompts_->saveFileName(this, executableFolder(), toQ(st.fileTitle) + QStringLiteral(".kn2"));
+        prompts_->saveFileName(this, executableFolder(), toQ(session_.fileTitle()) + QStringLiteral(".kn2"));
     if (path.isEmpty())
         return false;
-    st.previousFilePath = st.filePath;
-    st.filePath = path.toStdString();
-    st.previousFileTitle = st.fileTitle;
-    st.fileTitle = titleOfPath(path).toStdString();
-    setCaption();
-    return saveSong();
+    FileResult result;
+    {
+        WaitScope wait(this);
+        result = session_.saveAs(path.toStdString());
+    }
+    return reportSave(result, path);
+}
+
+void TfrmMain::mnuUndoClick() {
+    if (const std::optional<EditPlace> place = session_.undo())
+        showEditPlace(*place);
+}
+
+void TfrmMain::mnuRedoClick() {
+    if (const std::optional<EditPlace> place = session_.redo())
+        showEditPlace(*place);
+}
+
+void TfrmMain::showEditPlace(const EditPlace& place) {
+    // As a jump: the part, the measure and the page of the step become current, and every view
+    // shows the song as it now is.
+    session_.state.currentPart = std::clamp(place.part, 0, PART_ROWS - 1);
+    showCurrentPart();
+    {
+        const QSignalBlocker quiet(barMeas);
+        showMeasure(std::clamp(place.measure, 0, MAX_MEASURES - 1));
+    }
+    barMeasChange(barMeas->value());
+    showPartSettings();
+    QWidget* tab = tabScore;
+    switch (place.page) {
+    case EditPage::Score:
+        tab = tabScore;
+        break;
+    case EditPage::Dynamics:
+        tab = tabExp;
+        break;
+    case EditPage::Tempo:
+        tab = tabTempo;
+        break;
+    case EditPage::Pan:
+        tab = tabPan;
+        break;
+    case EditPage::Signature:
+        tab = tabAlter;
+        break;
+    case EditPage::Part:
+        tab = tabPart;
+        break;
+    }
+    if (pagMain->currentWidget() == tab)
+        tabChanged();
+    else
+        pagMain->setCurrentWidget(tab);
 }
 
 void TfrmMain::mnuExitClick() {
@@ -564,8 +558,7 @@ void TfrmMain::mnuExitClick() {
 }
 
 void TfrmMain::mnuSetClick() {
-    if (editSongSettings(session_, this, prompts_.get()))
-        markModified();
+    editSongSettings(session_, this, prompts_.get());
 }
 
 void TfrmMain::mnuFMClick() {
@@ -590,14 +583,14 @@ void TfrmMain::mnuAboutClick() {
 }
 
 void TfrmMain::mnuMidiOutClick() {
-    const QString path = prompts_->midiFileName(this, executableFolder(),
-                                                toQ(session_.state.fileTitle) + QStringLiteral(".mid"));
+    const QString path =
+        prompts_->midiFileName(this, executableFolder(), toQ(session_.fileTitle()) + QStringLiteral(".mid"));
     if (path.isEmpty())
         return;
     bool written = false;
     {
         WaitScope wait(this);
-        written = writeMidiFile(path.toStdString(), session_.song, session_.state.fmMode);
+        written = writeMidiFile(path.toStdString(), session_.song(), session_.state.fmMode);
     }
     // A file that could not be written is said so, never passed over as a success.
     if (!written)
@@ -728,10 +721,8 @@ void TfrmMain::mnuAllPartClick() {
     TfrmAllPart dialog(
         session_, [] { return std::unique_ptr<MidiOut>(std::make_unique<NullMidiOut>()); }, this);
     dialog.exec();
-    if (dialog.songChanged()) {
-        markModified();
+    if (dialog.songChanged())
         showPartSettings();
-    }
 }
 
 void TfrmMain::showManualView(const QString& view) {
@@ -761,7 +752,7 @@ void TfrmMain::mnuMPlayClick() {
     bool written = false;
     {
         WaitScope wait(this);
-        written = writeMidiFile(path.toStdString(), session_.song, session_.state.fmMode);
+        written = writeMidiFile(path.toStdString(), session_.song(), session_.state.fmMode);
     }
     // Playing a stale or missing file would mislead: say that the file could not be written.
     if (!written) {
@@ -776,8 +767,8 @@ void TfrmMain::mnuMPlayClick() {
     }
     QSettings ini(iniPath_, QSettings::IniFormat);
     const std::unique_ptr<MidiFilePlayer> player = makeMidiFilePlayer(readMidiOutSettings(ini));
-    TfrmMPlay dialog(*player, path, decodeSongText(session_.song.songTitle),
-                     decodeSongText(session_.song.songCopyright), this);
+    TfrmMPlay dialog(*player, path, decodeSongText(session_.song().songTitle),
+                     decodeSongText(session_.song().songCopyright), this);
     dialog.exec();
 }
 
@@ -790,8 +781,6 @@ void TfrmMain::mnuEditorClick() {
             wait.reset();
     });
     editor.exec();
-    if (editor.songModified())
-        markModified();
     session_.state.currentPart = editor.pointerPart();
     showCurrentPart();
     showMeasure(editor.pointerMeasure());
@@ -818,15 +807,15 @@ void TfrmMain::showSearchResult(std::optional<std::int32_t> found) {
 void TfrmMain::mnuFindClick() {
     if (find_->exec() != QDialog::Accepted)
         return;
-    showSearchResult(findFromDialog(session_.song, session_.state, find_->kind(), find_->start()));
+    showSearchResult(findFromDialog(session_.song(), session_.state, find_->kind(), find_->start()));
 }
 
 void TfrmMain::mnuFindNextClick() {
-    showSearchResult(findNext(session_.song, session_.state, find_->kind()));
+    showSearchResult(findNext(session_.song(), session_.state, find_->kind()));
 }
 
 void TfrmMain::mnuJumpEndClick() {
-    const JumpTarget target = songEndTarget(session_.song, session_.state);
+    const JumpTarget target = songEndTarget(session_.song(), session_.state);
     showMeasure(target.measure);
     if (target.part) {
         session_.state.currentPart = *target.part;

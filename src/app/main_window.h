@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/prompts.h"
-#include "app/song_session.h"
+#include "document/song_document.h"
+#include "ui/prompts.h"
 
 #include <QMainWindow>
 
@@ -48,7 +48,7 @@ public:
                       Files files = {}, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
-    SongSession& session() { return session_; }
+    SongDocument& session() { return session_; }
 
     // File commands (menu and toolbar).
     void mnuNewClick();
@@ -89,8 +89,9 @@ public:
     // editor or player.
     void showManualView(const QString& view);
 
-    // Every edit ends here: the song differs from its file.
-    void markModified();
+    // Edit menu: the song's history.
+    void mnuUndoClick();
+    void mnuRedoClick();
 
     TfrmPalette* frmPalette() const { return palette_; }
     TfrmFind* frmFind() const { return find_; }
@@ -100,6 +101,10 @@ public:
     PanPage* panPage() const { return panPage_; }
     SignaturePage* signaturePage() const { return signaturePage_; }
     PartPage* partPage() const { return partPage_; }
+
+signals:
+    // The user answered No to the unsaved-changes question: the changes are gone for good.
+    void changesDiscarded();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -118,12 +123,16 @@ private:
     // The unsaved-changes question; false when the command must stop.
     bool confirmDiscard();
     void setCaption();
-    void setSaveEnabled(bool enabled);
+    // Caption, Save and the Edit menu's history items from the document.
+    void showDocumentStatus();
     void newSongCommand();
     void resetView();
-    // Loads `path` (fileTitle and the caption already set); restores them when it fails.
+    // Opens `path` through the document; on failure says so and leaves everything as it was.
     bool loadSong(const QString& path);
-    bool saveSong();
+    // Says when a save failed; true when it succeeded.
+    bool reportSave(const FileResult& result, const QString& path);
+    // Turns to where an undone or redone step was made.
+    void showEditPlace(const EditPlace& place);
     // The Save As dialog and the save; true when the song was written.
     bool saveAs();
     void tabChanged();
@@ -132,7 +141,7 @@ private:
     void showMeasure(std::int32_t m);
     void showSearchResult(std::optional<std::int32_t> found);
 
-    SongSession session_;
+    SongDocument session_;
     std::unique_ptr<Prompts> prompts_;
     QString iniPath_;
     QString playFilePath_;
@@ -176,6 +185,8 @@ public:
     QAction* mnuFM = nullptr;
     QAction* mnuMidiDevice = nullptr;
     QAction* mnuExit = nullptr;
+    QAction* mnuUndo = nullptr;
+    QAction* mnuRedo = nullptr;
     QAction* mnuEditor = nullptr;
     QAction* mnuDivide = nullptr;
     QAction* mnuFind = nullptr;

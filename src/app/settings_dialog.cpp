@@ -39,7 +39,7 @@ QString oneLine(QString text) {
 
 } // namespace
 
-TfrmSet::TfrmSet(SongSession& session, QWidget* parent, DialogMessages* messages)
+TfrmSet::TfrmSet(SongDocument& session, QWidget* parent, DialogMessages* messages)
     : QDialog(parent), session_(session), messages_(messages ? *messages : standardDialogMessages()) {
     setObjectName(QStringLiteral("frmSet"));
     setWindowTitle(CAPTION);
@@ -57,8 +57,8 @@ TfrmSet::TfrmSet(SongSession& session, QWidget* parent, DialogMessages* messages
     lblCopy = new QLabel(QStringLiteral("著作権表示"), panel);
     lblCopy->setObjectName(QStringLiteral("lblCopy"));
 
-    shownTitle_ = decodeSongText(session_.song.songTitle);
-    shownCopyright_ = decodeSongText(session_.song.songCopyright);
+    shownTitle_ = decodeSongText(session_.song().songTitle);
+    shownCopyright_ = decodeSongText(session_.song().songCopyright);
     const auto makeEdit = [panel](const char* name, const QString& text) {
         auto* edit = new QLineEdit(panel);
         edit->setObjectName(QString::fromLatin1(name));
@@ -115,17 +115,21 @@ bool TfrmSet::encodeField(QLineEdit* edit, const QString& fieldName, std::string
 
 void TfrmSet::btnOkClick() {
     // A text left as it was keeps its stored bytes exactly, even bytes that do not decode.
-    std::string title = session_.song.songTitle;
-    std::string copyright = session_.song.songCopyright;
+    std::string title = session_.song().songTitle;
+    std::string copyright = session_.song().songCopyright;
     const bool titleChanged = edtTitle->text() != shownTitle_;
     const bool copyrightChanged = edtCopy->text() != shownCopyright_;
     if (titleChanged && !encodeField(edtTitle, QStringLiteral("曲名"), title))
         return;
     if (copyrightChanged && !encodeField(edtCopy, QStringLiteral("著作権表示"), copyright))
         return;
-    if (title != session_.song.songTitle || copyright != session_.song.songCopyright) {
-        session_.song.songTitle = std::move(title);
-        session_.song.songCopyright = std::move(copyright);
+    if (title != session_.song().songTitle || copyright != session_.song().songCopyright) {
+        session_.change("曲の設定",
+                        {session_.state.currentPart, session_.state.currentMeasure, EditPage::Score},
+                        [&](Song& song) {
+                            song.songTitle = std::move(title);
+                            song.songCopyright = std::move(copyright);
+                        });
         songChanged_ = true;
     }
     accept();
@@ -137,7 +141,7 @@ void TfrmSet::showEvent(QShowEvent* event) {
         move(s->availableGeometry().center() - rect().center());
 }
 
-bool editSongSettings(SongSession& session, QWidget* parent, DialogMessages* messages) {
+bool editSongSettings(SongDocument& session, QWidget* parent, DialogMessages* messages) {
     TfrmSet dialog(session, parent, messages);
     dialog.exec();
     return dialog.songChanged();

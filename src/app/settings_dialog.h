@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/dialog_messages.h"
-#include "app/song_session.h"
+#include "document/song_document.h"
+#include "ui/dialog_messages.h"
 
 #include <QDialog>
 #include <QString>
@@ -20,7 +20,7 @@ public:
     // Each edit box accepts at most this many characters.
     static constexpr int MAX_TEXT_LENGTH = 40;
 
-    explicit TfrmSet(SongSession& session, QWidget* parent = nullptr, DialogMessages* messages = nullptr);
+    explicit TfrmSet(SongDocument& session, QWidget* parent = nullptr, DialogMessages* messages = nullptr);
 
     // OK: stores the texts when one of them changed and closes the dialog; a text that cannot
     // be stored leaves it open after a message.
@@ -43,7 +43,7 @@ private:
     // The Shift-JIS bytes of an edit box's text, or nothing after telling the user why not.
     bool encodeField(QLineEdit* edit, const QString& fieldName, std::string& bytes);
 
-    SongSession& session_;
+    SongDocument& session_;
     DialogMessages& messages_;
     QString shownTitle_;
     QString shownCopyright_;
@@ -52,6 +52,6 @@ private:
 
 // The song settings command: shows the dialog modally over `parent`; true when the song's title
 // or copyright changed, in which case the caller marks the song modified.
-bool editSongSettings(SongSession& session, QWidget* parent, DialogMessages* messages = nullptr);
+bool editSongSettings(SongDocument& session, QWidget* parent, DialogMessages* messages = nullptr);
 
 } // namespace pokopen

@@ -1,9 +1,9 @@
 #include "curves/curve_page.h"
 
-#include "app/image_view.h"
 #include "curves/curve_graph.h"
 #include "curves/curve_painter.h"
-#include "curves/ui_widgets.h"
+#include "ui/image_view.h"
+#include "ui/radio_group.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -61,7 +61,7 @@ constexpr int PANEL_BORDER = 2;
 
 } // namespace
 
-CurvePage::CurvePage(SongSession& session, CurveKind curve, QWidget* parent)
+CurvePage::CurvePage(SongDocument& session, CurveKind curve, QWidget* parent)
     : QWidget(parent), session_(session), curve_(curve) {
     const PageLook look = lookOf(curve);
     const CurveTraits traits = curveTraits(curve);
@@ -126,10 +126,10 @@ CurvePage::CurvePage(SongSession& session, CurveKind curve, QWidget* parent)
     }
 }
 
-DynamicsPage::DynamicsPage(SongSession& session, QWidget* parent)
+DynamicsPage::DynamicsPage(SongDocument& session, QWidget* parent)
     : CurvePage(session, CurveKind::Dynamics, parent) {}
-TempoPage::TempoPage(SongSession& session, QWidget* parent) : CurvePage(session, CurveKind::Tempo, parent) {}
-PanPage::PanPage(SongSession& session, QWidget* parent) : CurvePage(session, CurveKind::Pan, parent) {}
+TempoPage::TempoPage(SongDocument& session, QWidget* parent) : CurvePage(session, CurveKind::Tempo, parent) {}
+PanPage::PanPage(SongDocument& session, QWidget* parent) : CurvePage(session, CurveKind::Pan, parent) {}
 
 CurveMode CurvePage::mode() const {
     return mode_->itemIndex() == 1 ? CurveMode::Delete : CurveMode::Input;
@@ -155,6 +155,8 @@ void CurvePage::tabShow() {
     mode_->setItemIndex(0);
     value_->clear();
     drawGraph();
+    if (dragging())
+        session_.endStep();
     dragging() = false;
 }
 
@@ -162,7 +164,7 @@ void CurvePage::drawGraph() {
     if (!isVisible())
         return;
     paintCurveGraph(image_->image(), curve_,
-                    buildCurveGraph(curve_, session_.song.store, session_.state.currentPart,
+                    buildCurveGraph(curve_, session_.song().store, session_.state.currentPart,
                                     session_.state.currentMeasure));
     image_->update();
 }
@@ -171,21 +173,34 @@ void CurvePage::imgMouseDown(Qt::MouseButton button, int x, int y) {
     if (button != Qt::LeftButton)
         return;
     dragging() = true;
+    // One stroke from press to release is one step of the history.
+    const EditPage page = curve_ == CurveKind::Dynamics ? EditPage::Dynamics
+                          : curve_ == CurveKind::Tempo  ? EditPage::Tempo
+                                                        : EditPage::Pan;
+    const char* name = curve_ == CurveKind::Dynamics ? "強弱の入力"
+                       : curve_ == CurveKind::Tempo  ? "テンポの入力"
+                                                     : "定位の入力";
+    session_.beginStep(name, {session_.state.currentPart, session_.state.currentMeasure, page});
     imgMouseMove(x, y);
 }
 
 void CurvePage::imgMouseUp() {
     dragging() = false;
+    session_.endStep();
 }
 
 void CurvePage::imgMouseMove(int x, int y) {
-    const auto at = mapCurvePointer(curve_, session_.song.store, session_.state.currentMeasure, x, y);
+    const auto at = mapCurvePointer(curve_, session_.song().store, session_.state.currentMeasure, x, y);
     if (!at)
         return;
     value_->setText(QString::number(curveLabelValue(curve_, at->value)));
     if (!dragging())
         return;
-    if (applyCurveStroke(session_.song, session_.state, curve_, mode(), allParts(), *at)) {
+    bool changed = false;
+    session_.changeInStep([&](Song& song) {
+        changed = applyCurveStroke(song, session_.state, curve_, mode(), allParts(), *at);
+    });
+    if (changed) {
         drawGraph();
         emit songEdited();
     }

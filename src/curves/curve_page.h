@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/song_session.h"
 #include "curves/curve_edit.h"
+#include "document/song_document.h"
 
 #include <QWidget>
 
@@ -18,7 +18,7 @@ class RadioGroup;
 class CurvePage : public QWidget {
     Q_OBJECT
 public:
-    CurvePage(SongSession& session, CurveKind curve, QWidget* parent = nullptr);
+    CurvePage(SongDocument& session, CurveKind curve, QWidget* parent = nullptr);
 
     CurveKind curve() const { return curve_; }
 
@@ -43,7 +43,7 @@ signals:
 private:
     bool& dragging();
 
-    SongSession& session_;
+    SongDocument& session_;
     CurveKind curve_;
     ImageView* image_ = nullptr;
     RadioGroup* mode_ = nullptr;
@@ -55,7 +55,7 @@ private:
 class DynamicsPage : public CurvePage {
     Q_OBJECT
 public:
-    explicit DynamicsPage(SongSession& session, QWidget* parent = nullptr);
+    explicit DynamicsPage(SongDocument& session, QWidget* parent = nullptr);
     void tabExpShow() { tabShow(); }
     void drawDynamicsGraph() { drawGraph(); }
 };
@@ -64,7 +64,7 @@ public:
 class TempoPage : public CurvePage {
     Q_OBJECT
 public:
-    explicit TempoPage(SongSession& session, QWidget* parent = nullptr);
+    explicit TempoPage(SongDocument& session, QWidget* parent = nullptr);
     void tabTempoShow() { tabShow(); }
     void drawTempoGraph() { drawGraph(); }
 };
@@ -73,7 +73,7 @@ public:
 class PanPage : public CurvePage {
     Q_OBJECT
 public:
-    explicit PanPage(SongSession& session, QWidget* parent = nullptr);
+    explicit PanPage(SongDocument& session, QWidget* parent = nullptr);
     void tabPanShow() { tabShow(); }
     void drawPanGraph() { drawGraph(); }
 };

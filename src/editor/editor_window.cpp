@@ -1,10 +1,10 @@
 #include "editor/editor_window.h"
 
-#include "app/image_view.h"
-#include "app/program.h"
 #include "editor/mini_notes.h"
 #include "model/pitch.h"
 #include "model/timeline.h"
+#include "ui/fonts.h"
+#include "ui/image_view.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QToolButton>
 
 #include <vector>
@@ -96,9 +97,9 @@ QString selectionText(int part, std::int32_t a, std::int32_t b) {
     return QStringLiteral("［選択範囲］ パート") + editorPartLabel(part) + QStringLiteral(" ： ") + range;
 }
 
-TfrmEditor::TfrmEditor(SongSession& session, QWidget* parent)
+TfrmEditor::TfrmEditor(SongDocument& session, QWidget* parent)
     : QDialog(parent), session_(session),
-      editor_(session.song, session.state.currentPart, session.state.currentMeasure) {
+      editor_(session, session.state.currentPart, session.state.currentMeasure) {
     setObjectName(QStringLiteral("frmEditor"));
     setWindowTitle(QStringLiteral("編集画面"));
     setModal(true);
@@ -162,6 +163,14 @@ TfrmEditor::TfrmEditor(SongSession& session, QWidget* parent)
     connect(btnOctUp_, &QPushButton::clicked, this, &TfrmEditor::btnOctUpClick);
     connect(btnOctDown_, &QPushButton::clicked, this, &TfrmEditor::btnOctDownClick);
     connect(btnOk_, &QPushButton::clicked, this, &QDialog::accept);
+    // The operations made here are taken back and made again here too.
+    auto* undo = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), this);
+    connect(undo, &QShortcut::activated, this, &TfrmEditor::undoClick);
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}) {
+        auto* redo = new QShortcut(keys, this);
+        connect(redo, &QShortcut::activated, this, &TfrmEditor::redoClick);
+    }
 
     FormCreate();
 }
@@ -242,6 +251,20 @@ void TfrmEditor::imgEditorDblClick() {
         accept();
 }
 
+void TfrmEditor::undoClick() {
+    if (session_.undo()) {
+        drawEditorGrid();
+        emit songEdited();
+    }
+}
+
+void TfrmEditor::redoClick() {
+    if (session_.redo()) {
+        drawEditorGrid();
+        emit songEdited();
+    }
+}
+
 void TfrmEditor::btnSelCancelClick() {
     editor_.cancelSelection();
     showEditorState();
@@ -295,7 +318,7 @@ void TfrmEditor::btnOctDownClick() {
 void TfrmEditor::drawEditorGrid() {
     static const QFont measureFont = gridFont(12);
     static const QFont partFont = gridFont(15);
-    const EventStore& store = session_.song.store;
+    const EventStore& store = session_.song().store;
     QImage& image = imgEditor_->image();
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing, false);
@@ -335,7 +358,7 @@ void TfrmEditor::drawEditorGrid() {
         }
 
         marks.clear();
-        collectMiniNotes(session_.song.row(part), columns, marks);
+        collectMiniNotes(session_.song().row(part), columns, marks);
         for (const MiniMark& mark : marks) {
             const int y = top + 1 + mark.line / 4;
             if (mark.dot)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/song_session.h"
+#include "document/song_document.h"
 #include "editor/measure_editor.h"
 
 #include <QDialog>
@@ -19,13 +19,13 @@ class ImageView;
 
 // The measure editor: three measures of all 16 parts as a grid of miniature cells, a pointer
 // cell, a selection of measures of one part or of all parts, and cut, copy, paste and octave
-// shifts on it. Modal; it edits the part rows of the song directly, and nothing is undone when
-// it closes. After exec() the caller moves to pointerPart()/pointerMeasure() and, when
-// songModified(), marks the song modified.
+// shifts on it. Modal; each operation is one step of the song's history, which Ctrl+Z and
+// Ctrl+Y walk here as in the main window. After exec() the caller moves to
+// pointerPart()/pointerMeasure().
 class TfrmEditor : public QDialog {
     Q_OBJECT
 public:
-    explicit TfrmEditor(SongSession& session, QWidget* parent = nullptr);
+    explicit TfrmEditor(SongDocument& session, QWidget* parent = nullptr);
 
     // Shows (true) and closes (false) the please-wait window around each operation; the
     // callback should let the window paint before it returns.
@@ -53,6 +53,9 @@ public:
     void btnPasteClick();
     void btnOctUpClick();
     void btnOctDownClick();
+    // Ctrl+Z, and Ctrl+Y or Ctrl+Shift+Z: the song's history, with the grid redrawn.
+    void undoClick();
+    void redoClick();
 
 signals:
     // After every operation that changed the song.
@@ -63,7 +66,7 @@ private:
     void showEditorState();
     void setMode(ClickMode mode);
 
-    SongSession& session_;
+    SongDocument& session_;
     MeasureEditor editor_;
     std::array<int, 4> columnX_{};
     int editorMouseX_ = 0;

@@ -4,8 +4,8 @@
 
 namespace pokopen {
 
-MeasureEditor::MeasureEditor(Song& song, std::int32_t currentPart, std::int32_t currentMeasure)
-    : song_(song), pointerMeasure_(std::clamp(currentMeasure, 0, MAX_MEASURES - 1)),
+MeasureEditor::MeasureEditor(SongDocument& doc, std::int32_t currentPart, std::int32_t currentMeasure)
+    : doc_(doc), pointerMeasure_(std::clamp(currentMeasure, 0, MAX_MEASURES - 1)),
       pointerPart_(std::clamp(currentPart, 0, PART_ROWS - 1)) {
     firstShownMeasure_ = std::clamp(pointerMeasure_ - 1, 0, FIRST_SHOWN_MAX);
 }
@@ -83,13 +83,22 @@ void MeasureEditor::framed(const std::function<void()>& work) {
         waitHook(false);
 }
 
+bool MeasureEditor::step(const char* name, const std::function<void(Song&)>& change) {
+    // Undo shows the staff of the part and measure where the operation began.
+    const int part = selectionPart_ >= 0 && selectionPart_ < ALL_PARTS ? selectionPart_ : pointerPart_;
+    const std::int32_t measure = hasSelection() ? selectionA_ : pointerMeasure_;
+    const bool changed = doc_.change(name, {part, measure, EditPage::Score}, change);
+    modified_ = modified_ || changed;
+    return changed;
+}
+
 void MeasureEditor::copySelection() {
     clip_.clipPart = selectionPart_;
     if (selectionPart_ == ALL_PARTS) {
         for (int p = 0; p < PART_ROWS; ++p)
-            copyMeasures(song_, clip_, p, selectionA_, selectionB_);
+            copyMeasures(doc_.song(), clip_, p, selectionA_, selectionB_);
     } else {
-        copyMeasures(song_, clip_, selectionPart_, selectionA_, selectionB_);
+        copyMeasures(doc_.song(), clip_, selectionPart_, selectionA_, selectionB_);
     }
     clip_.clipMeasures = selectionB_ - selectionA_;
 }
@@ -106,11 +115,12 @@ bool MeasureEditor::cut() {
         return false;
     framed([this] {
         copySelection();
-        for (int p = 0; p < PART_ROWS; ++p)
-            if (selectionPart_ == ALL_PARTS || selectionPart_ == p)
-                clearMeasures(song_, p, selectionA_, selectionB_);
+        step("小節の切り抜き", [this](Song& song) {
+            for (int p = 0; p < PART_ROWS; ++p)
+                if (selectionPart_ == ALL_PARTS || selectionPart_ == p)
+                    clearMeasures(song, p, selectionA_, selectionB_);
+        });
     });
-    modified_ = true;
     return true;
 }
 
@@ -121,19 +131,22 @@ PasteOutcome MeasureEditor::paste() {
     framed([this, &outcome] {
         if (clip_.clipPart == ALL_PARTS) {
             // Every part onto itself; the pointer's part plays no role.
-            for (int p = 0; p < PART_ROWS; ++p)
-                pasteMeasures(song_, clip_, p, p, pointerMeasure_);
+            step("小節の貼り付け", [this](Song& song) {
+                for (int p = 0; p < PART_ROWS; ++p)
+                    pasteMeasures(song, clip_, p, p, pointerMeasure_);
+            });
         } else if ((clip_.clipPart == PERCUSSION_PART) != (pointerPart_ == PERCUSSION_PART)) {
             // Drum indexes and staff steps mean different things.
             outcome = PasteOutcome::RefusedDrumMixed;
         } else {
-            pasteMeasures(song_, clip_, clip_.clipPart, pointerPart_, pointerMeasure_);
+            step("小節の貼り付け", [this](Song& song) {
+                pasteMeasures(song, clip_, clip_.clipPart, pointerPart_, pointerMeasure_);
+            });
         }
     });
     if (outcome != PasteOutcome::Pasted)
         return outcome;
     cancelSelection();
-    modified_ = true;
     return outcome;
 }
 
@@ -141,12 +154,14 @@ bool MeasureEditor::shiftOctaves(int octaveSteps) {
     if (!hasSelection())
         return false;
     framed([this, octaveSteps] {
-        for (int p = 0; p < PART_ROWS; ++p)
-            if (selectionPart_ == ALL_PARTS || selectionPart_ == p)
-                shiftOctave(song_, p, selectionA_, selectionB_, octaveSteps);
+        // Nothing moved (a drum-part selection, an empty one) records no step and changes nothing.
+        step(octaveSteps == OCTAVE_UP ? "１オクターブ上げる" : "１オクターブ下げる",
+             [this, octaveSteps](Song& song) {
+                 for (int p = 0; p < PART_ROWS; ++p)
+                     if (selectionPart_ == ALL_PARTS || selectionPart_ == p)
+                         shiftOctave(song, p, selectionA_, selectionB_, octaveSteps);
+             });
     });
-    // Marked even when nothing moved (a drum-part selection).
-    modified_ = true;
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/song_document.h"
 #include "editor/measure_ops.h"
 #include "model/edit_state.h"
 #include "model/song.h"
@@ -29,7 +30,7 @@ class MeasureEditor {
 public:
     // Opens on the current part and measure, the current measure in the middle column where
     // there is room for it.
-    MeasureEditor(Song& song, std::int32_t currentPart, std::int32_t currentMeasure);
+    MeasureEditor(SongDocument& doc, std::int32_t currentPart, std::int32_t currentMeasure);
 
     // Called with true before an operation's work starts and with false when it has ended,
     // so that the window can show the please-wait window meanwhile (it should paint before
@@ -68,16 +69,18 @@ public:
     bool copyEnabled() const { return hasSelection(); }
     bool pasteEnabled() const { return clip_.filled(); }
     const MeasureClipboard& clipboard() const { return clip_; }
-    // True once any operation changed (or, for the octave shifts, may have changed) the song.
+    // True once any operation changed the song.
     bool songModified() const { return modified_; }
-    const Song& song() const { return song_; }
+    const Song& song() const { return doc_.song(); }
 
 private:
     bool setEnd(bool endA, std::int32_t measure, int part);
     void copySelection();
     void framed(const std::function<void()>& work);
+    // Each operation that changes the song is one step of the history.
+    bool step(const char* name, const std::function<void(Song&)>& change);
 
-    Song& song_;
+    SongDocument& doc_;
     std::int32_t firstShownMeasure_ = 0;
     std::int32_t pointerMeasure_ = 0;
     int pointerPart_ = 0;

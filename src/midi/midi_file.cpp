@@ -219,7 +219,7 @@ std::string cutShiftJis(const std::string& text, std::size_t maxBytes) {
 std::vector<std::uint8_t> buildMidiFile(const Song& song, bool fmMode) {
     std::vector<std::uint8_t> out;
     std::size_t events = 0;
-    for (const EventRow& row : song.store.rows)
+    for (const EventRow& row : song.store.rowList())
         events += static_cast<std::size_t>(row.count());
     out.reserve(2048 + events * 4);
     const KeyMap keys(song.store);

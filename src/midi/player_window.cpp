@@ -1,6 +1,6 @@
 #include "midi/player_window.h"
 
-#include "app/program.h"
+#include "ui/fonts.h"
 
 #include <QCheckBox>
 #include <QEvent>

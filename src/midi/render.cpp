@@ -1,9 +1,9 @@
 #include "midi/render.h"
 
-#include "app/cli.h"
 #include "midi/fluid_midi_out.h"
 #include "midi/midi_file.h"
 #include "midi/smf_reader.h"
+#include "midi/song_loader.h"
 
 #include <fluidsynth.h>
 

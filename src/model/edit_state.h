@@ -12,9 +12,6 @@ struct EditState {
     std::int32_t scoreView = 1;      // 0 high, 1 middle, 2 low
     std::uint8_t keyInForce = 14;
     std::uint8_t meterInForce = 0x42;
-    bool modified = false;
-    bool untitled = true;
-    bool modifiedBeforeOpen = false;
     bool tripletMode = false;
     bool fmMode = false;
     std::int32_t scoreMouseX = 0;
@@ -22,10 +19,6 @@ struct EditState {
     bool expDragging = false;
     bool tempoDragging = false;
     bool panDragging = false;
-    std::string fileTitle = "Notitle";
-    std::string filePath;
-    std::string previousFileTitle;
-    std::string previousFilePath;
     std::int32_t lastEventRow = 0;
     std::uint8_t lastEventKind = 0;
     std::int32_t searchFrom = 0;

@@ -1,7 +1,9 @@
 #include "model/event_store.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
+#include <utility>
 
 namespace pokopen {
 
@@ -78,6 +80,36 @@ void EventRow::reserve(std::size_t n) {
     kind.reserve(n);
     value.reserve(n);
     extra.reserve(n);
+}
+
+EventStore::EventStore() {
+    for (auto& row : rows_)
+        row = std::make_shared<EventRow>();
+}
+
+EventRow& EventStore::operator[](int r) {
+    std::shared_ptr<EventRow>& row = rows_[static_cast<std::size_t>(r)];
+    if (row.use_count() != 1)
+        row = std::make_shared<EventRow>(*row);
+    else
+        // The last other owner (a snapshot on another thread) may have let go just now: see its
+        // reads before this thread writes.
+        std::atomic_thread_fence(std::memory_order_acquire);
+    return *row;
+}
+
+std::array<std::reference_wrapper<const EventRow>, ROW_COUNT> EventStore::rowList() const {
+    return [this]<std::size_t... R>(std::index_sequence<R...>) {
+        return std::array<std::reference_wrapper<const EventRow>, ROW_COUNT>{std::cref(*rows_[R])...};
+    }
+    (std::make_index_sequence<ROW_COUNT>{});
+}
+
+bool operator==(const EventStore& a, const EventStore& b) {
+    for (std::size_t r = 0; r < a.rows_.size(); ++r)
+        if (a.rows_[r] != b.rows_[r] && *a.rows_[r] != *b.rows_[r])
+            return false;
+    return true;
 }
 
 } // namespace pokopen

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
 
 namespace pokopen {
@@ -87,13 +89,34 @@ public:
     friend bool operator==(const EventRow&, const EventRow&) = default;
 };
 
-struct EventStore {
-    std::array<EventRow, ROW_COUNT> rows;
+// The 18 rows of a song. Rows are shared between copies and copied on the first write, so that
+// copying a store (a snapshot for the edit history or for autosave) costs 18 pointer copies and an
+// edit copies only the rows it changes. A row shared with another store is never written: a
+// snapshot handed to another thread stays as it was taken.
+class EventStore {
+public:
+    EventStore();
 
-    EventRow& operator[](int r) { return rows[static_cast<std::size_t>(r)]; }
-    const EventRow& operator[](int r) const { return rows[static_cast<std::size_t>(r)]; }
+    // Writing access: the row is first made this store's own.
+    EventRow& operator[](int r);
+    const EventRow& operator[](int r) const { return *rows_[static_cast<std::size_t>(r)]; }
 
-    friend bool operator==(const EventStore&, const EventStore&) = default;
+    // Every row in order, for reading.
+    std::array<std::reference_wrapper<const EventRow>, ROW_COUNT> rowList() const;
+
+    // True when both stores hold the very same row data (no copy, no change since the copy).
+    bool sharesRow(const EventStore& other, int r) const {
+        return rows_[static_cast<std::size_t>(r)] == other.rows_[static_cast<std::size_t>(r)];
+    }
+    // Puts the row of `other` in place of this store's row, sharing it.
+    void shareRow(const EventStore& other, int r) {
+        rows_[static_cast<std::size_t>(r)] = other.rows_[static_cast<std::size_t>(r)];
+    }
+
+    friend bool operator==(const EventStore& a, const EventStore& b);
+
+private:
+    std::array<std::shared_ptr<EventRow>, ROW_COUNT> rows_;
 };
 
 } // namespace pokopen

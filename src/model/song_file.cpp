@@ -374,7 +374,7 @@ FileResult parseKnb(std::string_view bytes, Song& out) {
 std::string serializeKn2(const Song& song) {
     std::string s;
     std::size_t events = 0;
-    for (const EventRow& row : song.store.rows)
+    for (const EventRow& row : song.store.rowList())
         events += static_cast<std::size_t>(row.count());
     s.reserve(256 + events * 20);
     char buf[16];
@@ -396,7 +396,7 @@ std::string serializeKn2(const Song& song) {
         number(song.partTransposition[p]);
         number(song.partVolume[p]);
     }
-    for (const EventRow& row : song.store.rows) {
+    for (const EventRow& row : song.store.rowList()) {
         number(row.count());
         for (std::size_t i = 0; i < row.pos.size(); ++i) {
             number(row.pos[i]);

@@ -1,12 +1,12 @@
 #include "navigation/find_dialog.h"
 
-#include "curves/ui_widgets.h"
+#include "ui/radio_group.h"
 
 #include <QPushButton>
 
 namespace pokopen {
 
-TfrmFind::TfrmFind(SongSession&, QWidget* parent) : QDialog(parent) {
+TfrmFind::TfrmFind(SongDocument&, QWidget* parent) : QDialog(parent) {
     setObjectName("frmFind");
     setWindowTitle(QStringLiteral("検索"));
     setFixedSize(289, 201);

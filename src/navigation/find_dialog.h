@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/song_session.h"
+#include "document/song_document.h"
 #include "navigation/navigation.h"
 
 #include <QDialog>
@@ -18,7 +18,7 @@ inline const QString SEARCH_NOT_FOUND_TEXT = QStringLiteral("検索対象は見�
 class TfrmFind : public QDialog {
     Q_OBJECT
 public:
-    explicit TfrmFind(SongSession& session, QWidget* parent = nullptr);
+    explicit TfrmFind(SongDocument& session, QWidget* parent = nullptr);
 
     // rgrKind: 0 "転調" (key changes), 1 "変拍子" (meter changes).
     SearchKind kind() const;

@@ -25,7 +25,7 @@ QCheckBox* checkBox(const QString& text, const char* name, QWidget* parent, int 
 
 } // namespace
 
-TfrmAllPart::TfrmAllPart(SongSession& session, const MidiOutFactory& makeMidiOut, QWidget* parent)
+TfrmAllPart::TfrmAllPart(SongDocument& session, const MidiOutFactory& makeMidiOut, QWidget* parent)
     : QDialog(parent), session_(session), out_(makeMidiOut ? makeMidiOut() : nullptr) {
     setObjectName("frmAllPart");
     setWindowTitle(QString::fromUtf8("パートの一括設定"));
@@ -93,7 +93,12 @@ BulkPartSettings TfrmAllPart::settings() const {
 }
 
 void TfrmAllPart::accept() {
-    songChanged_ = applyBulkPartSettings(session_.song, settings()) || songChanged_;
+    const BulkPartSettings chosen = settings();
+    songChanged_ =
+        session_.changeReturning("パートの一括設定",
+                                 {session_.state.currentPart, session_.state.currentMeasure, EditPage::Part},
+                                 [&](Song& song) { return applyBulkPartSettings(song, chosen); }) ||
+        songChanged_;
     QDialog::accept();
 }
 

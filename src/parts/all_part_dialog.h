@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/song_session.h"
+#include "document/song_document.h"
 #include "parts/part_controls.h"
 #include "parts/part_settings.h"
-#include "parts/test_note_player.h"
+#include "ui/test_note_player.h"
 
 #include <QDialog>
 
@@ -26,7 +26,7 @@ using MidiOutFactory = std::function<std::unique_ptr<MidiOut>()>;
 class TfrmAllPart : public QDialog {
     Q_OBJECT
 public:
-    TfrmAllPart(SongSession& session, const MidiOutFactory& makeMidiOut, QWidget* parent = nullptr);
+    TfrmAllPart(SongDocument& session, const MidiOutFactory& makeMidiOut, QWidget* parent = nullptr);
     ~TfrmAllPart() override;
 
     // True after OK applied at least one item to at least one part.
@@ -45,7 +45,7 @@ private:
     void lstInstMouseDown(Qt::MouseButton button);
     void lstInstMouseUp();
 
-    SongSession& session_;
+    SongDocument& session_;
     std::unique_ptr<MidiOut> out_;
     std::unique_ptr<TestNotePlayer> testNote_;
     PartControls controls_;

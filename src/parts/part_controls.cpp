@@ -1,8 +1,8 @@
 #include "parts/part_controls.h"
 
-#include "app/program.h"
 #include "model/instruments.h"
 #include "parts/part_settings.h"
+#include "ui/fonts.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>

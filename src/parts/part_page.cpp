@@ -10,12 +10,15 @@
 
 namespace pokopen {
 
-PartPage::PartPage(SongSession& session, MidiOut& out, QWidget* parent)
+PartPage::PartPage(SongDocument& session, MidiOut& out, QWidget* parent)
     : QWidget(parent), session_(session), controls_(buildPartControls(this)), testNote_(out) {
     setObjectName("tabPart");
     connect(controls_.lstInst, &QListWidget::currentRowChanged, this, &PartPage::lstInstClick);
     connect(controls_.transButtons, &QButtonGroup::idClicked, this, &PartPage::rgrTransClick);
     connect(controls_.barVol, &QSlider::valueChanged, this, &PartPage::barVolChange);
+    connect(controls_.barVol, &QSlider::sliderPressed, this,
+            [this] { session_.beginStep("音量の変更", place()); });
+    connect(controls_.barVol, &QSlider::sliderReleased, this, [this] { session_.endStep(); });
     connect(controls_.lstInst, &InstrumentList::mousePressed, this, &PartPage::lstInstMouseDown);
     connect(controls_.lstInst, &InstrumentList::mouseReleased, this, &PartPage::lstInstMouseUp);
 }
@@ -40,27 +43,38 @@ void PartPage::copySettingsToControls() {
     {
         // Showing a part is no choice of instrument.
         const QSignalBlocker block(controls_.lstInst);
-        controls_.lstInst->setCurrentRow(session_.song.partInstrument[i]);
+        controls_.lstInst->setCurrentRow(session_.song().partInstrument[i]);
     }
-    controls_.setTransposition(session_.song.partTransposition[i]);
-    controls_.lblVol->setText(QString::number(session_.song.partVolume[i]));
+    controls_.setTransposition(session_.song().partTransposition[i]);
+    controls_.lblVol->setText(QString::number(session_.song().partVolume[i]));
     // The slider's handler finds the stored value unchanged and only updates the label.
-    controls_.barVol->setValue(session_.song.partVolume[i]);
+    controls_.barVol->setValue(session_.song().partVolume[i]);
+}
+
+EditPlace PartPage::place() const {
+    return {session_.state.currentPart, session_.state.currentMeasure, EditPage::Part};
 }
 
 void PartPage::lstInstClick() {
     const int row = controls_.lstInst->currentRow();
-    if (row >= 0 && setPartInstrument(session_.song, session_.state.currentPart, row))
+    const int part = session_.state.currentPart;
+    if (row >= 0 && session_.changeReturning("楽器の変更", place(),
+                                             [&](Song& song) { return setPartInstrument(song, part, row); }))
         emit songEdited();
 }
 
 void PartPage::rgrTransClick(int index) {
-    if (setPartTransposition(session_.song, session_.state.currentPart, index))
+    const int part = session_.state.currentPart;
+    if (session_.changeReturning("移調の変更", place(),
+                                 [&](Song& song) { return setPartTransposition(song, part, index); }))
         emit songEdited();
 }
 
 void PartPage::barVolChange(int position) {
-    if (setPartVolume(session_.song, session_.state.currentPart, position))
+    // A drag of the slider is one step: it was begun when the slider was pressed.
+    const int part = session_.state.currentPart;
+    if (session_.changeReturning("音量の変更", place(),
+                                 [&](Song& song) { return setPartVolume(song, part, position); }))
         emit songEdited();
     controls_.lblVol->setText(QString::number(position));
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/song_session.h"
+#include "document/song_document.h"
 #include "parts/part_controls.h"
-#include "parts/test_note_player.h"
+#include "ui/test_note_player.h"
 
 #include <QWidget>
 
@@ -16,7 +16,7 @@ namespace pokopen {
 class PartPage : public QWidget {
     Q_OBJECT
 public:
-    PartPage(SongSession& session, MidiOut& out, QWidget* parent = nullptr);
+    PartPage(SongDocument& session, MidiOut& out, QWidget* parent = nullptr);
 
     // Brings the controls up to date with the current part; does nothing while not on view.
     void showPartSettings();
@@ -32,6 +32,7 @@ protected:
     void showEvent(QShowEvent* event) override; // tabPartShow
 
 private:
+    EditPlace place() const;
     void copySettingsToControls();
     void lstInstClick();
     void rgrTransClick(int index);
@@ -39,7 +40,7 @@ private:
     void lstInstMouseDown(Qt::MouseButton button);
     void lstInstMouseUp();
 
-    SongSession& session_;
+    SongDocument& session_;
     PartControls controls_;
     TestNotePlayer testNote_;
 };

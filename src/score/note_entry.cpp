@@ -17,8 +17,8 @@ int firstDrum(int scoreView) {
 }
 
 // Ticks of the current measure; updates meterInForce as the staff does.
-std::int32_t currentMeasureTicks(SongSession& s) {
-    meterAt(s.song.store, s.state.currentMeasure, s.state.meterInForce);
+std::int32_t currentMeasureTicks(SongDocument& s) {
+    meterAt(s.song().store, s.state.currentMeasure, s.state.meterInForce);
     return ticksPerMeasure(s.state.meterInForce);
 }
 
@@ -32,8 +32,8 @@ bool insideImageRows(std::int32_t y) {
 }
 
 // Start tick of the column under relX, absolute.
-std::int32_t columnStart(const SongSession& s, std::int32_t relX) {
-    const std::int32_t measureStart = measureToTick(s.song.store, s.state.currentMeasure);
+std::int32_t columnStart(const SongDocument& s, std::int32_t relX) {
+    const std::int32_t measureStart = measureToTick(s.song().store, s.state.currentMeasure);
     return s.state.tripletMode ? measureStart + 4 * (relX / 12) : measureStart + 3 * (relX / 9);
 }
 
@@ -44,15 +44,15 @@ struct PointedPitch {
     int writtenKeyByte = 0;
 };
 
-PointedPitch pointedPitch(SongSession& s, std::int32_t y) {
+PointedPitch pointedPitch(SongDocument& s, std::int32_t y) {
     PointedPitch p;
     if (s.state.currentPart == PERCUSSION_PART) {
         p.value = static_cast<std::uint8_t>(firstDrum(s.state.scoreView) + y / 18);
         return p;
     }
-    keyAt(s.song.store, s.state.currentMeasure, s.state.keyInForce);
-    const WrittenKey wk = writtenKey(s.state.keyInForce,
-                                     s.song.partTransposition[static_cast<std::size_t>(s.state.currentPart)]);
+    keyAt(s.song().store, s.state.currentMeasure, s.state.keyInForce);
+    const WrittenKey wk = writtenKey(
+        s.state.keyInForce, s.song().partTransposition[static_cast<std::size_t>(s.state.currentPart)]);
     s.state.keyInForce = static_cast<std::uint8_t>(wk.key);
     p.writtenStep = y / 9 + 7 * s.state.scoreView;
     p.writtenKeyByte = wk.key;
@@ -97,7 +97,7 @@ void insertNote(EventRow& row, const EntryTarget& note) {
     row.insertAt(j, {note.end, KIND_NOTE_OFF, note.value, 0});
 }
 
-bool enterNoteAtPointer(SongSession& s) {
+bool enterNoteAtPointer(SongDocument& s) {
     const std::int32_t ticks = currentMeasureTicks(s);
     const std::int32_t relX = s.state.scoreMouseX;
     const std::int32_t y = s.state.scoreMouseY;
@@ -110,21 +110,21 @@ bool enterNoteAtPointer(SongSession& s) {
     EntryTarget note;
     note.start = columnStart(s, relX);
     note.end = note.start + length;
-    if (note.end > songEndTick(s.song.store))
+    if (note.end > songEndTick(s.song().store))
         return false;
     const PointedPitch p = pointedPitch(s, y);
     note.value = p.value;
-    EventRow& row = s.song.row(s.state.currentPart);
-    if (noteOverlaps(row, note.start, note.end, note.value))
+    const int part = s.state.currentPart;
+    if (noteOverlaps(s.song().row(part), note.start, note.end, note.value))
         return false;
-    if (s.state.currentPart != PERCUSSION_PART && s.palette.accidentalSet)
+    if (part != PERCUSSION_PART && s.palette.accidentalSet)
         note.extra =
             static_cast<std::int8_t>(s.palette.accidental - keyAlteration(p.writtenKeyByte, p.writtenStep));
-    insertNote(row, note);
-    return true;
+    return s.change(NOTE_ENTRY_STEP, {part, s.state.currentMeasure, EditPage::Score},
+                    [&](Song& song) { insertNote(song.row(part), note); });
 }
 
-bool deleteNoteAtPointer(SongSession& s) {
+bool deleteNoteAtPointer(SongDocument& s) {
     const std::int32_t ticks = currentMeasureTicks(s);
     const std::int32_t relX = s.state.scoreMouseX;
     const std::int32_t y = s.state.scoreMouseY;
@@ -132,7 +132,8 @@ bool deleteNoteAtPointer(SongSession& s) {
         return false;
     const std::int32_t t = columnStart(s, relX);
     const std::uint8_t value = pointedPitch(s, y).value;
-    EventRow& row = s.song.row(s.state.currentPart);
+    const int part = s.state.currentPart;
+    const EventRow& row = s.song().row(part);
 
     bool sounding = false;
     std::int32_t lastOn = -1;
@@ -156,13 +157,15 @@ bool deleteNoteAtPointer(SongSession& s) {
         ++off;
     // A note-on that nothing ends (only a damaged row holds one) goes alone.
     const bool offFound = off < row.count();
-    row.removeAt(lastOn);
-    if (offFound)
-        row.removeAt(off - 1);
-    return true;
+    return s.change(NOTE_DELETION_STEP, {part, s.state.currentMeasure, EditPage::Score}, [&](Song& song) {
+        EventRow& edited = song.row(part);
+        edited.removeAt(lastOn);
+        if (offFound)
+            edited.removeAt(off - 1);
+    });
 }
 
-std::vector<MidiShortMessage> auditionAt(SongSession& s, int x, int y) {
+std::vector<MidiShortMessage> auditionAt(SongDocument& s, int x, int y) {
     const std::int32_t ticks = currentMeasureTicks(s);
     if (!insideMeasure(x - NOTE_ENTRY_FIRST_COLUMN_X, ticks) || !insideImageRows(y))
         return {};
@@ -174,11 +177,12 @@ std::vector<MidiShortMessage> auditionAt(SongSession& s, int x, int y) {
         const PointedPitch p = pointedPitch(s, y);
         const int alteration =
             s.palette.accidentalSet ? s.palette.accidental : keyAlteration(p.writtenKeyByte, p.writtenStep);
-        const int transposition = s.song.partTransposition[static_cast<std::size_t>(part)];
+        const int transposition = s.song().partTransposition[static_cast<std::size_t>(part)];
         key = alteration + naturalKey(p.writtenStep) +
               TRANSPOSE_SEMITONES[static_cast<std::size_t>(transposition)];
     }
-    const auto messages = testNoteMessages(part, s.song.partInstrument[static_cast<std::size_t>(part)], key);
+    const auto messages =
+        testNoteMessages(part, s.song().partInstrument[static_cast<std::size_t>(part)], key);
     return {messages.begin(), messages.end()};
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/song_session.h"
-#include "parts/test_note.h"
+#include "document/song_document.h"
+#include "midi/test_note.h"
 
 #include <cstdint>
 #include <vector>
@@ -10,6 +10,10 @@
 // on the current part and measure of the session and on the pointer position remembered in
 // `scoreMouseX` / `scoreMouseY`; the window only forwards its mouse events and redraws.
 namespace pokopen {
+
+// The names of the steps in the Edit menu.
+inline constexpr const char* NOTE_ENTRY_STEP = "音符の入力";
+inline constexpr const char* NOTE_DELETION_STEP = "音符の削除";
 
 // Geometry of the staff image that entry relies on.
 inline constexpr int NOTE_ENTRY_FIRST_COLUMN_X = 82; // x of tick 0 of the measure
@@ -37,15 +41,15 @@ void insertNote(EventRow& row, const EntryTarget& note);
 // imgScoreClick: enters a note of the palette's length at the remembered pointer. False (and
 // nothing changed) left of the first column, past the measure's end, when a note of the same
 // value overlaps, or when the note would end after the last measure.
-bool enterNoteAtPointer(SongSession& session);
+bool enterNoteAtPointer(SongDocument& session);
 
 // imgScoreDblClick: deletes the note of the pointed value that sounds at the pointed column
 // (note-on <= tick < note-off). False when none does.
-bool deleteNoteAtPointer(SongSession& session);
+bool deleteNoteAtPointer(SongDocument& session);
 
 // imgScoreMouseDown with the right button at image point (x, y): the messages that sound the
 // pointed pitch on the current part's channel. Empty when the point lies outside the measure,
 // in which case the device is not opened.
-std::vector<MidiShortMessage> auditionAt(SongSession& session, int x, int y);
+std::vector<MidiShortMessage> auditionAt(SongDocument& session, int x, int y);
 
 } // namespace pokopen

@@ -4,7 +4,7 @@
 
 namespace pokopen {
 
-NoteEntryController::NoteEntryController(SongSession& session, MidiOut& out, QObject* parent)
+NoteEntryController::NoteEntryController(SongDocument& session, MidiOut& out, QObject* parent)
     : QObject(parent), session_(session), audition_(out) {}
 
 void NoteEntryController::imgScoreMouseMove(int x, int y) {

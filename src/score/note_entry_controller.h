@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/song_session.h"
-#include "parts/test_note_player.h"
+#include "document/song_document.h"
+#include "ui/test_note_player.h"
 
 #include <QObject>
 
@@ -19,7 +19,7 @@ namespace pokopen {
 class NoteEntryController : public QObject {
     Q_OBJECT
 public:
-    NoteEntryController(SongSession& session, MidiOut& out, QObject* parent = nullptr);
+    NoteEntryController(SongDocument& session, MidiOut& out, QObject* parent = nullptr);
 
     TestNotePlayer& audition() { return audition_; }
 
@@ -36,7 +36,7 @@ signals:
 private:
     void imgScoreClick();
 
-    SongSession& session_;
+    SongDocument& session_;
     TestNotePlayer audition_;
     bool leftPressed_ = false;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "score/palette_state.h"
+#include "document/palette_state.h"
 
 #include <QIcon>
 #include <QImage>

@@ -1,8 +1,8 @@
 #include "score/palette_window.h"
 
-#include "app/app_paths.h"
-#include "app/program.h"
 #include "score/palette_icons.h"
+#include "ui/app_paths.h"
+#include "ui/fonts.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -116,10 +116,10 @@ QWidget* makeBar(QWidget* parent, const QString& name, int buttonHeight) {
 
 } // namespace
 
-TfrmPalette::TfrmPalette(SongSession& session, QWidget* parent)
+TfrmPalette::TfrmPalette(SongDocument& session, QWidget* parent)
     : TfrmPalette(session, AppPaths::forRunningProgram().iniPath(), parent) {}
 
-TfrmPalette::TfrmPalette(SongSession& session, const QString& iniPath, QWidget* parent)
+TfrmPalette::TfrmPalette(SongDocument& session, const QString& iniPath, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint), palette_(session.palette), iniPath_(iniPath) {
     setObjectName(QStringLiteral("frmPalette"));
     setWindowTitle(QStringLiteral("ぽこぺんパレット"));

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/song_session.h"
-#include "score/palette_state.h"
+#include "document/palette_state.h"
+#include "document/song_document.h"
 
 #include <QString>
 #include <QWidget>
@@ -23,9 +23,9 @@ class TfrmPalette : public QWidget {
     Q_OBJECT
 public:
     // Reads its position from the program's INI file (AppPaths).
-    explicit TfrmPalette(SongSession& session, QWidget* parent = nullptr);
+    explicit TfrmPalette(SongDocument& session, QWidget* parent = nullptr);
     // The same with the INI file named, for tests and for callers that hold the path already.
-    TfrmPalette(SongSession& session, const QString& iniPath, QWidget* parent = nullptr);
+    TfrmPalette(SongDocument& session, const QString& iniPath, QWidget* parent = nullptr);
 
     // Writes the window's outer left and top edges to the INI file; the main window calls this
     // when it closes. False when the file could not be written.

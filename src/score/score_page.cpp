@@ -1,9 +1,9 @@
 #include "score/score_page.h"
 
-#include "app/image_view.h"
 #include "score/score_pictures.h"
 #include "score/staff_layout.h"
 #include "score/staff_paint.h"
+#include "ui/image_view.h"
 
 #include <QButtonGroup>
 #include <QFrame>
@@ -13,7 +13,7 @@
 
 namespace pokopen {
 
-ScorePage::ScorePage(SongSession& session, QWidget* parent) : QWidget(parent), session_(session) {
+ScorePage::ScorePage(SongDocument& session, QWidget* parent) : QWidget(parent), session_(session) {
     setObjectName(QStringLiteral("tabScore"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -89,7 +89,7 @@ void ScorePage::drawStaff() {
     if (!isVisible())
         return;
     EditState& state = session_.state;
-    const StaffLayout layout = layoutStaff(session_.song, state);
+    const StaffLayout layout = layoutStaff(session_.song(), state);
     state.meterInForce = layout.meter;
     if (!layout.drums)
         state.keyInForce = static_cast<std::uint8_t>(layout.writtenKey);

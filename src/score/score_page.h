@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/song_session.h"
+#include "document/song_document.h"
 
 #include <QWidget>
 
@@ -19,7 +19,7 @@ class PictureView;
 class ScorePage : public QWidget {
     Q_OBJECT
 public:
-    explicit ScorePage(SongSession& session, QWidget* parent = nullptr);
+    explicit ScorePage(SongDocument& session, QWidget* parent = nullptr);
 
     // Repaints the staff from the store; does nothing while the page is not visible. Leaves the
     // meter in force and the written key in force in the editing state.
@@ -60,7 +60,7 @@ private:
     QToolButton* makeViewButton(const char* name, const QString& caption, const QString& hint,
                                 QRect geometry);
 
-    SongSession& session_;
+    SongDocument& session_;
     QFrame* pnlScore_ = nullptr;
     ImageView* imgScore_ = nullptr;
     PictureView* imgSymbol_ = nullptr;

@@ -1,7 +1,7 @@
 #include "score/staff_paint.h"
 
-#include "app/program.h"
 #include "score/percussion.h"
+#include "ui/fonts.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,9 +1,9 @@
 #include "signature/signature_dialogs.h"
 
-#include "app/program.h"
-#include "curves/ui_widgets.h"
 #include "model/pitch.h"
 #include "signature/signature_edit.h"
+#include "ui/fonts.h"
+#include "ui/radio_group.h"
 
 #include <QListWidget>
 #include <QPushButton>
@@ -50,7 +50,7 @@ void addButtons(QDialog* dialog, int okX, int cancelX, int y) {
 
 } // namespace
 
-TfrmStyle::TfrmStyle(SongSession&, QWidget* parent) : QDialog(parent) {
+TfrmStyle::TfrmStyle(SongDocument&, QWidget* parent) : QDialog(parent) {
     setObjectName("frmStyle");
     setWindowTitle(QStringLiteral("調性の変更"));
     setFixedSize(378, 377);
@@ -129,7 +129,7 @@ void TfrmStyle::rgrStlDMClick() {
     selectFromGroups();
 }
 
-TfrmRhythm::TfrmRhythm(SongSession&, QWidget* parent) : QDialog(parent) {
+TfrmRhythm::TfrmRhythm(SongDocument&, QWidget* parent) : QDialog(parent) {
     setObjectName("frmRhythm");
     setWindowTitle(QStringLiteral("拍子の変更"));
     setFixedSize(282, 225);

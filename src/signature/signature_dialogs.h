@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/song_session.h"
+#include "document/song_document.h"
 
 #include <QDialog>
 
@@ -14,7 +14,7 @@ class RadioGroup;
 class TfrmStyle : public QDialog {
     Q_OBJECT
 public:
-    explicit TfrmStyle(SongSession& session, QWidget* parent = nullptr);
+    explicit TfrmStyle(SongDocument& session, QWidget* parent = nullptr);
 
     // Preselects the list and the three groups at key byte `key`.
     void setKey(int key);
@@ -39,7 +39,7 @@ private:
 class TfrmRhythm : public QDialog {
     Q_OBJECT
 public:
-    explicit TfrmRhythm(SongSession& session, QWidget* parent = nullptr);
+    explicit TfrmRhythm(SongDocument& session, QWidget* parent = nullptr);
 
     void setItem(int item);
     // The chosen item of METER_CHOICES (-1 for none).

@@ -1,8 +1,8 @@
 #include "signature/signature_page.h"
 
-#include "app/program.h"
 #include "signature/signature_dialogs.h"
 #include "signature/signature_edit.h"
+#include "ui/fonts.h"
 
 #include <QFont>
 #include <QGroupBox>
@@ -49,7 +49,7 @@ void setTextColour(QLabel* label, const QColor& colour) {
 
 } // namespace
 
-SignaturePage::SignaturePage(SongSession& session, QWidget* parent) : QWidget(parent), session_(session) {
+SignaturePage::SignaturePage(SongDocument& session, QWidget* parent) : QWidget(parent), session_(session) {
     setObjectName("tabAlter");
     const QFont big = fontWithCellHeight(QStringLiteral("IPAGothic"), 48, false, CellFit::NotAbove);
     const QFont bold = fontWithCellHeight(QStringLiteral("IPAGothic"), 21, true, CellFit::NotAbove);
@@ -104,7 +104,7 @@ SignaturePage::SignaturePage(SongSession& session, QWidget* parent) : QWidget(pa
 void SignaturePage::updateSignatureTab() {
     if (!isVisible())
         return;
-    const SignatureView v = signatureView(session_.song.store, session_.state.currentMeasure);
+    const SignatureView v = signatureView(session_.song().store, session_.state.currentMeasure);
     session_.state.keyInForce = v.keyInForce;
     session_.state.meterInForce = v.meterInForce;
 
@@ -132,16 +132,23 @@ void SignaturePage::edited() {
     updateSignatureTab();
 }
 
+EditPlace SignaturePage::place() const {
+    return {session_.state.currentPart, session_.state.currentMeasure, EditPage::Signature};
+}
+
 void SignaturePage::btnStlChangeClick() {
-    const SignatureView v = signatureView(session_.song.store, session_.state.currentMeasure);
+    const SignatureView v = signatureView(session_.song().store, session_.state.currentMeasure);
     const std::optional<int> chosen = prompts_.chooseKey(v.keyInForce);
     if (chosen && *chosen >= 0 && *chosen < static_cast<int>(KEY_NAMES.size()) &&
-        changeKey(session_.song, session_.state.currentMeasure, static_cast<std::uint8_t>(*chosen)))
+        session_.changeReturning("調の変更", place(), [&](Song& song) {
+            return changeKey(song, session_.state.currentMeasure, static_cast<std::uint8_t>(*chosen));
+        }))
         edited();
 }
 
 void SignaturePage::btnStlDeleteClick() {
-    if (deleteKey(session_.song, session_.state.currentMeasure))
+    if (session_.changeReturning("調の削除", place(),
+                                 [&](Song& song) { return deleteKey(song, session_.state.currentMeasure); }))
         edited();
 }
 
@@ -151,12 +158,14 @@ const QString CUT_WARNING = QStringLiteral("この拍子にすると、曲の最
 }
 
 void SignaturePage::btnRtmChangeClick() {
-    const SignatureView v = signatureView(session_.song.store, session_.state.currentMeasure);
+    const SignatureView v = signatureView(session_.song().store, session_.state.currentMeasure);
     const std::optional<int> item = prompts_.chooseMeter(meterChoiceItem(v.meterInForce));
     if (!item || *item < 0 || *item >= static_cast<int>(METER_CHOICES.size()))
         return;
-    switch (changeMeter(session_.song, session_.state.currentMeasure,
-                        METER_CHOICES[static_cast<std::size_t>(*item)])) {
+    const std::uint8_t meter = METER_CHOICES[static_cast<std::size_t>(*item)];
+    switch (session_.changeReturning("拍子の変更", place(), [&](Song& song) {
+        return changeMeter(song, session_.state.currentMeasure, meter);
+    })) {
     case MeterEdit::Changed:
         edited();
         break;
@@ -169,7 +178,9 @@ void SignaturePage::btnRtmChangeClick() {
 }
 
 void SignaturePage::btnRtmDeleteClick() {
-    switch (deleteMeter(session_.song, session_.state.currentMeasure)) {
+    switch (session_.changeReturning("拍子の削除", place(), [&](Song& song) {
+        return deleteMeter(song, session_.state.currentMeasure);
+    })) {
     case MeterEdit::Changed:
         edited();
         break;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/song_session.h"
+#include "document/song_document.h"
 
 #include <QWidget>
 
@@ -17,7 +17,7 @@ namespace pokopen {
 class SignaturePage : public QWidget {
     Q_OBJECT
 public:
-    explicit SignaturePage(SongSession& session, QWidget* parent = nullptr);
+    explicit SignaturePage(SongDocument& session, QWidget* parent = nullptr);
 
     // Refreshes the tab for the current measure; nothing while the page is hidden.
     void updateSignatureTab();
@@ -47,9 +47,10 @@ signals:
     void signaturesChanged();
 
 private:
+    EditPlace place() const;
     void edited();
 
-    SongSession& session_;
+    SongDocument& session_;
     Prompts prompts_;
     QLabel* lblStyle1_;
     QLabel* lblStyle2_;

@@ -50,7 +50,7 @@ public:
 
 class SongSettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override { session.song = makeNewSong(); }
+    void SetUp() override { writableSong(session) = makeNewSong(); }
     std::unique_ptr<TfrmSet> open() {
         auto dialog = std::make_unique<TfrmSet>(session, nullptr, &messages);
         dialog->show();
@@ -62,12 +62,12 @@ protected:
         edit->insert(text);
     }
 
-    SongSession session;
+    SongDocument session;
     RecordingMessages messages;
 };
 
 TEST_F(SongSettingsTest, ShowsTheStoredTextsDecoded) {
-    session.song.songTitle = "\x82\xab\x82\xe7\x82\xab\x82\xe7\x90\xaf"; // きらきら星 in Shift-JIS
+    writableSong(session).songTitle = "\x82\xab\x82\xe7\x82\xab\x82\xe7\x90\xaf"; // きらきら星 in Shift-JIS
     auto d = open();
     EXPECT_EQ(d->windowTitle(), QStringLiteral("曲の設定"));
     EXPECT_EQ(d->edtTitle->text(), QStringLiteral("きらきら星"));
@@ -78,22 +78,22 @@ TEST_F(SongSettingsTest, ShowsTheStoredTextsDecoded) {
 }
 
 TEST_F(SongSettingsTest, ChangingOnlyTheCopyrightChangesTheSong) {
-    const Song before = session.song;
+    const Song before = session.song();
     auto d = open();
     retype(d->edtCopy, QStringLiteral("(C) 2026 ぽこ"));
     QTest::mouseClick(d->btnOk, Qt::LeftButton);
 
     EXPECT_EQ(d->result(), QDialog::Accepted);
     EXPECT_TRUE(d->songChanged());
-    EXPECT_EQ(session.song.songTitle, before.songTitle);
-    EXPECT_EQ(session.song.songCopyright, "(C) 2026 \x82\xdb\x82\xb1");
-    EXPECT_EQ(session.song.store, before.store);
+    EXPECT_EQ(session.song().songTitle, before.songTitle);
+    EXPECT_EQ(session.song().songCopyright, "(C) 2026 \x82\xdb\x82\xb1");
+    EXPECT_EQ(session.song().store, before.store);
     EXPECT_TRUE(messages.shown.empty());
-    EXPECT_TRUE(checkStore(session.song).empty());
+    EXPECT_TRUE(checkStore(session.song()).empty());
 }
 
 TEST_F(SongSettingsTest, OkWithoutAChangeLeavesTheSongAlone) {
-    const Song before = session.song;
+    const Song before = session.song();
     auto d = open();
     // Edited and put back as it was: still no change.
     retype(d->edtTitle, QStringLiteral("別の曲"));
@@ -101,17 +101,17 @@ TEST_F(SongSettingsTest, OkWithoutAChangeLeavesTheSongAlone) {
     QTest::mouseClick(d->btnOk, Qt::LeftButton);
     EXPECT_EQ(d->result(), QDialog::Accepted);
     EXPECT_FALSE(d->songChanged());
-    EXPECT_EQ(session.song, before);
+    EXPECT_EQ(session.song(), before);
 }
 
 TEST_F(SongSettingsTest, CancelDiscardsTheEdits) {
-    const Song before = session.song;
+    const Song before = session.song();
     auto d = open();
     retype(d->edtTitle, QStringLiteral("新しい曲"));
     QTest::mouseClick(d->btnCancel, Qt::LeftButton);
     EXPECT_EQ(d->result(), QDialog::Rejected);
     EXPECT_FALSE(d->songChanged());
-    EXPECT_EQ(session.song, before);
+    EXPECT_EQ(session.song(), before);
 }
 
 TEST_F(SongSettingsTest, NoMoreThanFortyCharactersCanBeTyped) {
@@ -124,11 +124,11 @@ TEST_F(SongSettingsTest, NoMoreThanFortyCharactersCanBeTyped) {
         EXPECT_EQ(edit->text().size(), 40);
     }
     QTest::mouseClick(d->btnOk, Qt::LeftButton);
-    EXPECT_EQ(session.song.songCopyright.size(), 80u); // 40 two-byte characters
+    EXPECT_EQ(session.song().songCopyright.size(), 80u); // 40 two-byte characters
 }
 
 TEST_F(SongSettingsTest, ALongerStoredTextIsShownWholeAndKept) {
-    session.song.songTitle = std::string(50, 'x');
+    writableSong(session).songTitle = std::string(50, 'x');
     auto d = open();
     EXPECT_EQ(d->edtTitle->text().size(), 50);
     QTest::keyClick(d->edtTitle, Qt::Key_End);
@@ -137,7 +137,7 @@ TEST_F(SongSettingsTest, ALongerStoredTextIsShownWholeAndKept) {
     d->edtTitle->setText(QString(50, QLatin1Char('x')));
     QTest::mouseClick(d->btnOk, Qt::LeftButton);
     EXPECT_FALSE(d->songChanged());
-    EXPECT_EQ(session.song.songTitle, std::string(50, 'x'));
+    EXPECT_EQ(session.song().songTitle, std::string(50, 'x'));
 }
 
 TEST_F(SongSettingsTest, TextsWithoutShiftJisFormAreRefused) {
@@ -154,7 +154,7 @@ TEST_F(SongSettingsTest, TextsWithoutShiftJisFormAreRefused) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text.toStdString());
-        const Song before = session.song;
+        const Song before = session.song();
         messages.shown.clear();
         auto d = open();
         auto* edit = d->findChild<QLineEdit*>(QString::fromLatin1(c.field));
@@ -170,36 +170,36 @@ TEST_F(SongSettingsTest, TextsWithoutShiftJisFormAreRefused) {
         EXPECT_TRUE(messages.shown[0].text.startsWith(c.fieldName));
         EXPECT_TRUE(d->isVisible()); // still open for a correction
         EXPECT_FALSE(d->songChanged());
-        EXPECT_EQ(session.song, before);
+        EXPECT_EQ(session.song(), before);
 
         // Corrected, the same dialog stores it.
         edit->setText(QStringLiteral("直した"));
         QTest::mouseClick(d->btnOk, Qt::LeftButton);
         EXPECT_EQ(d->result(), QDialog::Accepted);
         EXPECT_TRUE(d->songChanged());
-        EXPECT_EQ(decodeSongText(c.fieldName == QStringLiteral("曲名") ? session.song.songTitle
-                                                                       : session.song.songCopyright),
+        EXPECT_EQ(decodeSongText(c.fieldName == QStringLiteral("曲名") ? session.song().songTitle
+                                                                       : session.song().songCopyright),
                   QStringLiteral("直した"));
-        session.song = makeNewSong();
+        writableSong(session) = makeNewSong();
     }
 }
 
 TEST_F(SongSettingsTest, UndecodableStoredBytesSurviveAnEditOfTheOtherText) {
-    session.song.songTitle = "A\x81"; // a lone lead byte: no Shift-JIS character
+    writableSong(session).songTitle = "A\x81"; // a lone lead byte: no Shift-JIS character
     auto d = open();
     retype(d->edtCopy, QStringLiteral("me"));
     QTest::mouseClick(d->btnOk, Qt::LeftButton);
     EXPECT_TRUE(d->songChanged());
-    EXPECT_EQ(session.song.songTitle, "A\x81");
-    EXPECT_EQ(session.song.songCopyright, "me");
+    EXPECT_EQ(session.song().songTitle, "A\x81");
+    EXPECT_EQ(session.song().songCopyright, "me");
 }
 
 TEST_F(SongSettingsTest, LineBreaksCannotBreakTheSongFile) {
     auto d = open();
     d->edtTitle->setText(QStringLiteral("one\ntwo\r\tthree"));
     QTest::mouseClick(d->btnOk, Qt::LeftButton);
-    EXPECT_EQ(session.song.songTitle.find_first_of("\r\n\t"), std::string::npos);
-    EXPECT_EQ(session.song.songTitle.substr(0, 3), "one");
+    EXPECT_EQ(session.song().songTitle.find_first_of("\r\n\t"), std::string::npos);
+    EXPECT_EQ(session.song().songTitle.substr(0, 3), "one");
 }
 
 TEST_F(SongSettingsTest, TheCommandRunsTheDialogModally) {
@@ -210,7 +210,7 @@ TEST_F(SongSettingsTest, TheCommandRunsTheDialogModally) {
         QTest::mouseClick(d->btnOk, Qt::LeftButton);
     });
     EXPECT_TRUE(editSongSettings(session, nullptr, &messages));
-    EXPECT_EQ(session.song.songTitle, "Song");
+    EXPECT_EQ(session.song().songTitle, "Song");
 
     QTimer::singleShot(0, [] {
         auto* d = qobject_cast<TfrmSet*>(QApplication::activeModalWidget());

@@ -1,4 +1,3 @@
-#include "app/image_view.h"
 #include "app/main_window.h"
 #include "midi/midi_file.h"
 #include "model/new_song.h"
@@ -7,6 +6,7 @@
 #include "score/palette_window.h"
 #include "score/score_page.h"
 #include "support/song_builders.h"
+#include "ui/image_view.h"
 
 #include <QAction>
 #include <QApplication>
@@ -81,6 +81,11 @@ private:
     Script& s_;
 };
 
+// An edit of the song through the document, as any page makes one.
+void editTheSong(TfrmMain& w) {
+    w.session().change("test", {}, [](Song& song) { song.songTitle += "!"; });
+}
+
 class MainWindowTest : public ::testing::Test {
 protected:
     std::unique_ptr<TfrmMain> make(const QStringList& args = {}) {
@@ -106,8 +111,8 @@ protected:
 TEST_F(MainWindowTest, StartsWithANewUntitledSong) {
     auto w = make();
     EXPECT_EQ(w->windowTitle(), caption("Notitle"));
-    EXPECT_EQ(w->session().song, makeNewSong());
-    EXPECT_TRUE(w->session().state.untitled);
+    EXPECT_EQ(w->session().song(), makeNewSong());
+    EXPECT_TRUE(w->session().untitled());
     EXPECT_FALSE(w->mnuSave->isEnabled());
     EXPECT_FALSE(w->tolSave->isEnabled());
     EXPECT_EQ(w->lblMeas->text(), QStringLiteral("1小節目"));
@@ -143,7 +148,9 @@ TEST_F(MainWindowTest, MenusHoldTheirItemsShortcutsAndSeparators) {
                      QStringLiteral("MIDI出力の設定(&D)...|"), QStringLiteral("FM音源モード(&F)|"), "-",
                      QStringLiteral("ぽこぺんシーケンサの終了(&X)|")}));
     EXPECT_EQ(entries("mnuEdit"),
-              (QStringList{QStringLiteral("編集画面を開く(&W)|"), "-", QStringLiteral("３連符モード(&D)|")}));
+              (QStringList{QStringLiteral("元に戻す(&U)|Ctrl+Z"), QStringLiteral("やり直し(&R)|Ctrl+Y"), "-",
+                           QStringLiteral("編集画面を開く(&W)|"), "-", QStringLiteral("３連符モード(&D)|")}));
+    EXPECT_EQ(w->mnuRedo->shortcuts().value(1), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
     EXPECT_EQ(entries("mnuSearch"),
               (QStringList{QStringLiteral("検索(&F)...|Ctrl+F"), QStringLiteral("次を検索(&S)|F3"),
                            QStringLiteral("曲の最終地点にジャンプ(&E)|")}));
@@ -152,7 +159,8 @@ TEST_F(MainWindowTest, MenusHoldTheirItemsShortcutsAndSeparators) {
               (QStringList{QStringLiteral("ヘルプの目次(&C)|"), "-", QStringLiteral("バージョン情報(&A)|")}));
     // Every command is there to use, and every toolbar button has its hint.
     for (QAction* a : w->findChildren<QAction*>()) {
-        if (!a->isSeparator() && a->objectName().startsWith("mnu") && a != w->mnuSave) {
+        if (!a->isSeparator() && a->objectName().startsWith("mnu") && a != w->mnuSave && a != w->mnuUndo &&
+            a != w->mnuRedo) {
             EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
         }
     }
@@ -165,9 +173,9 @@ TEST_F(MainWindowTest, CommandLineJoinsArgumentsWithBlanks) {
     saveNote(spaced);
     auto w = make({path("my"), "song.kn2"});
     EXPECT_EQ(w->windowTitle(), caption("my song"));
-    EXPECT_EQ(w->session().song.row(0).count(), 4);
-    EXPECT_FALSE(w->session().state.modified);
-    EXPECT_FALSE(w->session().state.untitled);
+    EXPECT_EQ(w->session().song().row(0).count(), 4);
+    EXPECT_FALSE(w->session().isModified());
+    EXPECT_FALSE(w->session().untitled());
 
     // An existing file of another kind gives a new song, without a word.
     QFile text(path("notes.txt"));
@@ -185,7 +193,7 @@ TEST_F(MainWindowTest, NewResetsSelectionsAfterEditing) {
     w->barMeas->setValue(300);
     w->mnuDivide->trigger();
     ASSERT_TRUE(w->tolDivide->isChecked());
-    w->markModified();
+    editTheSong(*w);
     script.answers = {Prompts::Answer::No};
     w->mnuNew->trigger();
     EXPECT_EQ(script.questions, 1);
@@ -196,25 +204,25 @@ TEST_F(MainWindowTest, NewResetsSelectionsAfterEditing) {
     EXPECT_FALSE(w->session().state.tripletMode);
     EXPECT_FALSE(w->mnuDivide->isChecked());
     EXPECT_FALSE(w->tolDivide->isChecked());
-    EXPECT_FALSE(w->session().state.modified);
+    EXPECT_FALSE(w->session().isModified());
 }
 
 TEST_F(MainWindowTest, CancelledQuestionStopsTheCommand) {
     auto w = make();
-    testing::addNote(w->session().song, 0, 0, 24, 23);
-    w->markModified();
+    testing::addNote(writableSong(w->session()), 0, 0, 24, 23);
+    editTheSong(*w);
     script.answers = {Prompts::Answer::Cancel};
     w->mnuNew->trigger();
-    EXPECT_EQ(w->session().song.row(0).count(), 4);
-    EXPECT_TRUE(w->session().state.modified);
+    EXPECT_EQ(w->session().song().row(0).count(), 4);
+    EXPECT_TRUE(w->session().isModified());
 }
 
 TEST_F(MainWindowTest, YesThenCancelledOrFailedSaveAsKeepsTheUnsavedSong) {
     saveNote(path("a.kn2"), 2);
     auto w = make();
-    testing::addNote(w->session().song, 5, 0, 24, 23);
-    w->markModified();
-    const Song unsaved = w->session().song;
+    testing::addNote(writableSong(w->session()), 5, 0, 24, 23);
+    editTheSong(*w);
+    const Song unsaved = w->session().song();
     // Yes, then the Save As dialog is cancelled: Open, New, a drop and closing all stop.
     script.answers = {Prompts::Answer::Yes, Prompts::Answer::Yes, Prompts::Answer::Yes, Prompts::Answer::Yes};
     script.saveNames = {QString(), QString(), QString(), QString()};
@@ -224,15 +232,15 @@ TEST_F(MainWindowTest, YesThenCancelledOrFailedSaveAsKeepsTheUnsavedSong) {
     w->openDroppedFiles({path("a.kn2")});
     w->show();
     EXPECT_FALSE(w->close());
-    EXPECT_EQ(w->session().song, unsaved);
+    EXPECT_EQ(w->session().song(), unsaved);
     EXPECT_EQ(w->windowTitle(), caption("Notitle"));
-    EXPECT_TRUE(w->session().state.modified);
+    EXPECT_TRUE(w->session().isModified());
 
     // Yes, then a save that fails: the song stays too.
     script.answers = {Prompts::Answer::Yes};
     script.saveNames = {path("no/such/folder/x.kn2")};
     w->mnuNew->trigger();
-    EXPECT_EQ(w->session().song, unsaved);
+    EXPECT_EQ(w->session().song(), unsaved);
     EXPECT_EQ(script.errors.size(), 1);
 
     // Yes, then a good save: the command goes on.
@@ -259,10 +267,10 @@ TEST_F(MainWindowTest, DroppedKnbSongIsConvertedAndMarkedModified) {
     auto w = make();
     w->openDroppedFiles({path("dropped.knb")});
     EXPECT_EQ(w->windowTitle(), caption("dropped"));
-    EXPECT_EQ(w->session().song.row(0).count(), 4);
-    EXPECT_TRUE(w->session().state.modified);
+    EXPECT_EQ(w->session().song().row(0).count(), 4);
+    EXPECT_TRUE(w->session().isModified());
     EXPECT_TRUE(w->tolSave->isEnabled());
-    EXPECT_FALSE(w->session().state.untitled);
+    EXPECT_FALSE(w->session().untitled());
 }
 
 TEST_F(MainWindowTest, FailedStartUpLoadLeavesANewSong) {
@@ -272,9 +280,9 @@ TEST_F(MainWindowTest, FailedStartUpLoadLeavesANewSong) {
     bad.close();
     auto w = make({path("broken.kn2")});
     EXPECT_EQ(script.errors.size(), 1);
-    EXPECT_EQ(w->session().song, makeNewSong());
+    EXPECT_EQ(w->session().song(), makeNewSong());
     EXPECT_EQ(w->windowTitle(), caption("Notitle"));
-    EXPECT_EQ(checkStore(w->session().song), "");
+    EXPECT_EQ(checkStore(w->session().song()), "");
 }
 
 TEST_F(MainWindowTest, OpenDialogTakesTheExtensionAsTyped) {
@@ -283,7 +291,7 @@ TEST_F(MainWindowTest, OpenDialogTakesTheExtensionAsTyped) {
     script.openNames = {path("upper.KN2")};
     w->mnuOpen->trigger();
     EXPECT_EQ(w->windowTitle(), caption("Notitle"));
-    EXPECT_EQ(w->session().song, makeNewSong());
+    EXPECT_EQ(w->session().song(), makeNewSong());
     // Dropped, the same file opens: drops compare in lower case.
     w->openDroppedFiles({path("upper.KN2")});
     EXPECT_EQ(w->windowTitle(), caption("upper"));
@@ -296,9 +304,9 @@ TEST_F(MainWindowTest, FailedOpenRestoresTitleStateAndPath) {
     bad.write("MorvelKNBv200\r\nt\r\nc\r\nnot a number\r\n");
     bad.close();
     auto w = make({path("good.kn2")});
-    testing::addNote(w->session().song, 1, 0, 24, 23);
-    w->markModified();
-    const Song before = w->session().song;
+    testing::addNote(writableSong(w->session()), 1, 0, 24, 23);
+    editTheSong(*w);
+    const Song before = w->session().song();
     script.answers = {Prompts::Answer::No};
     script.openNames = {path("bad.kn2")};
     w->mnuOpen->trigger();
@@ -307,8 +315,8 @@ TEST_F(MainWindowTest, FailedOpenRestoresTitleStateAndPath) {
     EXPECT_TRUE(script.errors[0].contains(QStringLiteral("bad.kn2 は開けません")));
     EXPECT_TRUE(script.errors[0].contains(QStringLiteral("4行目")));
     EXPECT_EQ(w->windowTitle(), caption("good"));
-    EXPECT_EQ(w->session().song, before);
-    EXPECT_TRUE(w->session().state.modified);
+    EXPECT_EQ(w->session().song(), before);
+    EXPECT_TRUE(w->session().isModified());
     EXPECT_TRUE(w->mnuSave->isEnabled());
     // Saving now writes the song back to the file it came from, not over the one that failed.
     w->mnuSave->trigger();
@@ -330,11 +338,11 @@ TEST_F(MainWindowTest, SaveOfKnbWritesKn2BesideAndSaveOfKn2WaitsForAnEdit) {
         legacy.write("0\r\n");
     legacy.close();
     auto w = make({path("old.knb")});
-    EXPECT_TRUE(w->session().state.modified);
+    EXPECT_TRUE(w->session().isModified());
     EXPECT_TRUE(w->mnuSave->isEnabled());
     w->mnuSave->trigger();
     EXPECT_TRUE(QFile::exists(path("old.kn2")));
-    EXPECT_FALSE(w->session().state.modified);
+    EXPECT_FALSE(w->session().isModified());
     EXPECT_FALSE(w->mnuSave->isEnabled());
 
     QFile::remove(path("old.kn2"));
@@ -344,14 +352,14 @@ TEST_F(MainWindowTest, SaveOfKnbWritesKn2BesideAndSaveOfKn2WaitsForAnEdit) {
 
 TEST_F(MainWindowTest, FailedSaveKeepsTheSongModifiedAndTheOldName) {
     auto w = make();
-    w->markModified();
+    editTheSong(*w);
     script.saveNames = {path("no/such/folder/x.kn2")};
     w->mnuSave->trigger(); // untitled: Save acts as Save As
     ASSERT_EQ(script.errors.size(), 1);
     EXPECT_TRUE(script.errors[0].endsWith(QStringLiteral("x.kn2 を作成できません")));
     EXPECT_EQ(w->windowTitle(), caption("Notitle"));
-    EXPECT_TRUE(w->session().state.modified);
-    EXPECT_TRUE(w->session().state.untitled);
+    EXPECT_TRUE(w->session().isModified());
+    EXPECT_TRUE(w->session().untitled());
     EXPECT_EQ(script.proposedNames.value(0), "Notitle.kn2");
 }
 
@@ -363,7 +371,7 @@ TEST_F(MainWindowTest, ClosingAsksOnlyWhenModified) {
 
     auto w2 = make();
     w2->show();
-    w2->markModified();
+    editTheSong(*w2);
     script.answers = {Prompts::Answer::Cancel};
     EXPECT_FALSE(w2->close());
     // Yes asks for a file name even when the song already has one.
@@ -412,7 +420,7 @@ TEST_F(MainWindowTest, MidiExportWritesTheFileOrSaysItCannot) {
     QFile mid(path("tune.mid"));
     ASSERT_TRUE(mid.open(QIODevice::ReadOnly));
     EXPECT_TRUE(mid.read(4) == "MThd");
-    EXPECT_FALSE(w->session().state.modified);
+    EXPECT_FALSE(w->session().isModified());
 
     script.midiNames = {path("missing/folder/tune.mid")};
     w->mnuMidiOut->trigger();
@@ -437,7 +445,7 @@ TEST_F(MainWindowTest, FmModeAsksOnlyToSwitchOnAndSurvivesNewAndOpen) {
     EXPECT_TRUE(w->session().state.fmMode);
     EXPECT_TRUE(w->tolFM->isChecked());
     EXPECT_TRUE(w->mnuFM->isChecked());
-    EXPECT_FALSE(w->session().state.modified);
+    EXPECT_FALSE(w->session().isModified());
 
     w->mnuNew->trigger();
     script.openNames = {path("fm.kn2")};
@@ -465,12 +473,12 @@ TEST_F(MainWindowTest, ClickOnTheStaffEntersANoteAndEnablesSave) {
     // Middle view: row 16 (y 144..152) is C4; x 118..126 is the column of tick 12.
     QTest::mouseMove(staff, QPoint(120, 148));
     QTest::mouseClick(staff, Qt::LeftButton, {}, QPoint(120, 148));
-    const EventRow& row = w->session().song.row(0);
+    const EventRow& row = w->session().song().row(0);
     ASSERT_EQ(row.count(), 4);
     EXPECT_EQ(row.at(2), (Event{12, KIND_NOTE_ON, 23, 0}));
     EXPECT_EQ(row.at(3), (Event{36, KIND_NOTE_OFF, 23, 0}));
-    EXPECT_EQ(checkStore(w->session().song), "");
-    EXPECT_TRUE(w->session().state.modified);
+    EXPECT_EQ(checkStore(w->session().song()), "");
+    EXPECT_TRUE(w->session().isModified());
     EXPECT_TRUE(w->tolSave->isEnabled());
     // The staff shows it: the note's bar is lime right of its start box.
     const QImage picture = staff->grab().toImage();
@@ -483,16 +491,16 @@ TEST_F(MainWindowTest, DoubleClickOnANoteDeletesItWithoutEnteringItAgain) {
     ImageView* staff = w->scorePage()->imgScore();
     QTest::mouseMove(staff, QPoint(120, 148));
     QTest::mouseClick(staff, Qt::LeftButton, {}, QPoint(120, 148));
-    ASSERT_EQ(w->session().song.row(0).count(), 4);
+    ASSERT_EQ(w->session().song().row(0).count(), 4);
     // A double click as the mouse delivers it: press, release, double-click, release.
     QTest::mouseDClick(staff, Qt::LeftButton, {}, QPoint(120, 148));
-    EXPECT_EQ(w->session().song.row(0).count(), 2);
-    EXPECT_EQ(checkStore(w->session().song), "");
+    EXPECT_EQ(w->session().song().row(0).count(), 2);
+    EXPECT_EQ(checkStore(w->session().song()), "");
 }
 
 TEST_F(MainWindowTest, JumpToTheEndShowsThePartAndTabOfTheLatestEvent) {
     auto w = make();
-    EventRow& dynamics = w->session().song.row(2);
+    EventRow& dynamics = writableSong(w->session()).row(2);
     dynamics.insertAt(2, {96 * 40, KIND_DYNAMICS, 50, 0});
     w->tolJumpEnd->click();
     EXPECT_EQ(w->session().state.currentMeasure, 40);
@@ -505,7 +513,7 @@ TEST_F(MainWindowTest, JumpToTheEndShowsThePartAndTabOfTheLatestEvent) {
 
 TEST_F(MainWindowTest, SearchNextFindsKeyChangesAndSaysWhenThereAreNoMore) {
     auto w = make();
-    testing::setSignature(w->session().song, KIND_KEY, 4, 16);
+    testing::setSignature(writableSong(w->session()), KIND_KEY, 4, 16);
     w->barMeas->setValue(3);
     w->mnuFindNext->trigger(); // the kind is "転調" until the dialog says otherwise
     EXPECT_EQ(w->session().state.currentMeasure, 4);
@@ -531,12 +539,12 @@ TEST_F(MainWindowTest, ClosingTheMeasureEditorShowsItsPointer) {
     EXPECT_EQ(w->session().state.currentPart, 6);
     EXPECT_EQ(w->session().state.currentMeasure, 12);
     EXPECT_EQ(w->pagMain->currentWidget(), w->tabScore);
-    EXPECT_FALSE(w->session().state.modified);
+    EXPECT_FALSE(w->session().isModified());
 }
 
 TEST_F(MainWindowTest, TestPlayWritesThePlayFileAndLeavesTheSongAlone) {
     auto w = make();
-    testing::addNote(w->session().song, 0, 0, 24, 23);
+    testing::addNote(writableSong(w->session()), 0, 0, 24, 23);
     // Close every modal window (the player, and the box saying no device could be opened).
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [] {
@@ -549,10 +557,10 @@ TEST_F(MainWindowTest, TestPlayWritesThePlayFileAndLeavesTheSongAlone) {
     QFile played(path("knb.mid"));
     ASSERT_TRUE(played.open(QIODevice::ReadOnly));
     const QByteArray bytes = played.readAll();
-    const std::vector<std::uint8_t> expected = buildMidiFile(w->session().song, false);
+    const std::vector<std::uint8_t> expected = buildMidiFile(w->session().song(), false);
     EXPECT_EQ(bytes, QByteArray(reinterpret_cast<const char*>(expected.data()),
                                 static_cast<qsizetype>(expected.size())));
-    EXPECT_FALSE(w->session().state.modified);
+    EXPECT_FALSE(w->session().isModified());
     EXPECT_TRUE(script.errors.isEmpty());
 }
 

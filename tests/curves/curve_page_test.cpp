@@ -1,7 +1,7 @@
-#include "app/image_view.h"
 #include "curves/curve_page.h"
 #include "model/new_song.h"
 #include "model/store_check.h"
+#include "ui/image_view.h"
 
 #include <QLabel>
 #include <QSignalSpy>
@@ -22,13 +22,13 @@ std::vector<std::pair<std::int32_t, int>> dynamicsOf(const Song& song, int part)
 
 class DynamicsPageTest : public ::testing::Test {
 protected:
-    SongSession session;
+    SongDocument session;
     DynamicsPage page{session};
     ImageView* image = nullptr;
     QLabel* value = nullptr;
 
     void SetUp() override {
-        newSong(session.song);
+        newSong(writableSong(session));
         page.resize(600, 300);
         page.show();
         page.tabExpShow();
@@ -46,12 +46,12 @@ TEST_F(DynamicsPageTest, StrokeAcrossTheImagePaintsOnePointPerEvent) {
     QTest::mouseMove(image, QPoint(117, 254));                     // tick 39, value 0
     QTest::mouseRelease(image, Qt::LeftButton, {}, QPoint(126, 0));
     QTest::mouseMove(image, QPoint(135, 0)); // no button: only the label
-    EXPECT_EQ(dynamicsOf(session.song, 0),
+    EXPECT_EQ(dynamicsOf(session.song(), 0),
               (std::vector<std::pair<std::int32_t, int>>{{0, 100}, {30, 77}, {33, 67}, {39, 0}}));
     EXPECT_EQ(edited.count(), 3);
     EXPECT_EQ(value->text(), "127");
     EXPECT_FALSE(session.state.expDragging);
-    EXPECT_EQ(checkStore(session.song), "");
+    EXPECT_EQ(checkStore(session.song()), "");
 
     // The graph of measure 1 after the stroke.
     const QRgb yellow = 0xFFFF00, black = 0, grey = 0x808080, maroon = 0x800000;
@@ -80,10 +80,10 @@ TEST_F(DynamicsPageTest, OtherButtonsOutsidePointsAndHiddenPageDoNothing) {
     EXPECT_EQ(value->text(), ""); // neither the right button nor a point outside the measure counts
     QTest::mouseMove(image, QPoint(90, 100));
     EXPECT_EQ(value->text(), "77");
-    EXPECT_EQ(dynamicsOf(session.song, 0).size(), 1u);
+    EXPECT_EQ(dynamicsOf(session.song(), 0).size(), 1u);
 
     page.hide();
-    session.song.row(0).insertAt(2, {12, KIND_DYNAMICS, 10, 0});
+    writableSong(session).row(0).insertAt(2, {12, KIND_DYNAMICS, 10, 0});
     page.drawDynamicsGraph();
     EXPECT_NE(pixel(37, 240), 0xFFFF00u); // not repainted while hidden
     page.show();
@@ -99,8 +99,8 @@ namespace pokopen {
 namespace {
 
 TEST(CurvePagesTest, TempoAndPanInstancesDifferOnlyByTheirTable) {
-    SongSession session;
-    newSong(session.song);
+    SongDocument session;
+    newSong(writableSong(session));
     TempoPage tempo(session);
     PanPage pan(session);
     EXPECT_EQ(tempo.findChild<QWidget*>("chkTempoAll"), nullptr);
@@ -126,8 +126,8 @@ TEST(CurvePagesTest, TempoAndPanInstancesDifferOnlyByTheirTable) {
     session.state.currentPart = 5;
     tempo.imgMouseDown(Qt::LeftButton, 18, 0);
     tempo.imgMouseUp();
-    EXPECT_EQ(session.song.row(TEMPO_ROW).at(1), (Event{6, KIND_TEMPO, 239, 0}));
-    EXPECT_EQ(checkStore(session.song), "");
+    EXPECT_EQ(session.song().row(TEMPO_ROW).at(1), (Event{6, KIND_TEMPO, 239, 0}));
+    EXPECT_EQ(checkStore(session.song()), "");
 }
 
 } // namespace

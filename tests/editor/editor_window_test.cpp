@@ -52,7 +52,7 @@ protected:
     }
     QRgb pixel(int x, int y) { return window->editorImage().pixel(x, y); }
 
-    SongSession session{makeNewSong(), {}, {}};
+    SongDocument session;
     std::unique_ptr<TfrmEditor> window;
 };
 
@@ -158,8 +158,8 @@ TEST_F(EditorWindow, DoubleClickOutsideTheCellsOrInASelectionModeStaysOpen) {
 }
 
 TEST_F(EditorWindow, TwoFourCellsAreFiftyPixelsWideWithMiniNotes) {
-    testing::setSignature(session.song, KIND_METER, 0, 0x22);
-    testing::addNote(session.song, 4, 48, 24, 23); // C4 at the start of measure 2
+    testing::setSignature(writableSong(session), KIND_METER, 0, 0x22);
+    testing::addNote(writableSong(session), 4, 48, 24, 23); // C4 at the start of measure 2
     open(0);
     EXPECT_EQ(window->columnX(), (std::array<int, 4>{18, 68, 118, 168}));
     const int top = 18 + 17 * 4;
@@ -179,7 +179,7 @@ TEST_F(EditorWindow, TwoFourCellsAreFiftyPixelsWideWithMiniNotes) {
 }
 
 TEST_F(EditorWindow, OperationsShowTheWaitWindowAndReportTheirChanges) {
-    testing::addNote(session.song, 0, 0, 24, 23);
+    testing::addNote(writableSong(session), 0, 0, 24, 23);
     open(0);
     int waits = 0;
     window->setWaitWindow([&waits](bool) { ++waits; });
@@ -199,8 +199,8 @@ TEST_F(EditorWindow, OperationsShowTheWaitWindowAndReportTheirChanges) {
     EXPECT_EQ(waits, 4);
     EXPECT_EQ(edited.count(), 1);
     EXPECT_TRUE(window->songModified());
-    EXPECT_EQ(checkStore(session.song), "");
-    EXPECT_EQ(session.song.row(5).at(4), (Event{192, KIND_NOTE_ON, 23, 0}))
+    EXPECT_EQ(checkStore(session.song()), "");
+    EXPECT_EQ(session.song().row(5).at(4), (Event{192, KIND_NOTE_ON, 23, 0}))
         << "after the copied start points";
     EXPECT_EQ(text("lblSelect"), QStringLiteral("［選択範囲］ 未指定"));
     EXPECT_FALSE(control<QPushButton>("btnCopy")->isEnabled());

@@ -1,6 +1,7 @@
 // The measure editor's pointer, selection and button rules.
 #include "editor/measure_editor.h"
 #include "model/new_song.h"
+#include "support/song_builders.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +14,10 @@ TEST(MeasureEditorOpening, CurrentMeasureStandsInTheMiddleWhereThereIsRoom) {
         std::int32_t firstShown;
     };
     for (const Case c : {Case{0, 0}, Case{1, 0}, Case{11, 10}, Case{998, 997}, Case{999, 997}}) {
-        Song song = makeNewSong();
-        MeasureEditor ed(song, 7, c.current);
+        SongDocument doc;
+        Song& song = writableSong(doc);
+        song = makeNewSong();
+        MeasureEditor ed(doc, 7, c.current);
         EXPECT_EQ(ed.firstShownMeasure(), c.firstShown) << c.current;
         EXPECT_EQ(ed.pointerMeasure(), c.current);
         EXPECT_EQ(ed.pointerPart(), 7);
@@ -25,8 +28,10 @@ TEST(MeasureEditorOpening, CurrentMeasureStandsInTheMiddleWhereThereIsRoom) {
 }
 
 TEST(MeasureEditorSelection, TwoClicksInOnePartMakeASelectionAndReturnToThePointer) {
-    Song song = makeNewSong();
-    MeasureEditor ed(song, 0, 0);
+    SongDocument doc;
+    Song& song = writableSong(doc);
+    song = makeNewSong();
+    MeasureEditor ed(doc, 0, 0);
     ed.setMode(ClickMode::EndA);
     ASSERT_TRUE(ed.clickCell(4, 2));
     EXPECT_EQ(ed.selectionA(), 4);
@@ -58,8 +63,10 @@ TEST(MeasureEditorSelection, TwoClicksInOnePartMakeASelectionAndReturnToThePoint
 }
 
 TEST(MeasureEditorSelection, StartingWithEndBWaitsForEndA) {
-    Song song = makeNewSong();
-    MeasureEditor ed(song, 0, 0);
+    SongDocument doc;
+    Song& song = writableSong(doc);
+    song = makeNewSong();
+    MeasureEditor ed(doc, 0, 0);
     ed.setMode(ClickMode::EndB);
     ASSERT_TRUE(ed.clickCell(9, 0));
     EXPECT_EQ(ed.mode(), ClickMode::EndA);
@@ -71,8 +78,10 @@ TEST(MeasureEditorSelection, StartingWithEndBWaitsForEndA) {
 }
 
 TEST(MeasureEditorSelection, HeaderRowSelectsAllPartsAndChangingScopeStartsAgain) {
-    Song song = makeNewSong();
-    MeasureEditor ed(song, 0, 0);
+    SongDocument doc;
+    Song& song = writableSong(doc);
+    song = makeNewSong();
+    MeasureEditor ed(doc, 0, 0);
     EXPECT_TRUE(ed.clickMeasureHeader(3)) << "pointer mode only redraws";
     EXPECT_FALSE(ed.hasSelection());
 
@@ -102,8 +111,10 @@ TEST(MeasureEditorSelection, HeaderRowSelectsAllPartsAndChangingScopeStartsAgain
 }
 
 TEST(MeasureEditorSelection, PartHeaderSelectsTheWholePartAndCancelClearsIt) {
-    Song song = makeNewSong();
-    MeasureEditor ed(song, 0, 0);
+    SongDocument doc;
+    Song& song = writableSong(doc);
+    song = makeNewSong();
+    MeasureEditor ed(doc, 0, 0);
     ed.setMode(ClickMode::EndB);
     ed.clickPartHeader(9);
     EXPECT_EQ(ed.selectionPart(), 9);
@@ -124,8 +135,10 @@ TEST(MeasureEditorSelection, PartHeaderSelectsTheWholePartAndCancelClearsIt) {
 }
 
 TEST(MeasureEditorClosing, PointerBecomesTheCurrentPartAndMeasure) {
-    Song song = makeNewSong();
-    MeasureEditor ed(song, 0, 0);
+    SongDocument doc;
+    Song& song = writableSong(doc);
+    song = makeNewSong();
+    MeasureEditor ed(doc, 0, 0);
     ASSERT_TRUE(ed.clickCell(12, 5));
     EditState state;
     ed.applyPointer(state);

@@ -64,7 +64,9 @@ void pointAt(MeasureEditor& ed, std::int32_t measure, int part) {
 // Part 1 holds a quarter note of a different step in each beat of measures 1..10 (0-based
 // 0..9), plus a dynamics point at the start of each measure.
 Song tenMeasures() {
-    Song song = makeNewSong();
+    SongDocument doc;
+    Song& song = writableSong(doc);
+    song = makeNewSong();
     for (std::int32_t m = 0; m < 10; ++m) {
         // After the previous measure's last note-off, before this measure's first note-on.
         if (m > 0)
@@ -76,14 +78,16 @@ Song tenMeasures() {
 }
 
 TEST(MeasureCopyPaste, CopiedMeasuresReplaceTheTargetAndLeaveTheRest) {
-    Song song = tenMeasures();
+    SongDocument doc;
+    Song& song = writableSong(doc);
+    song = tenMeasures();
     // Conductor events in the target measures must not move with the paste.
     setSignature(song, KIND_KEY, 6, 16);
     song.row(TEMPO_ROW).insertAt(1, {6 * M, KIND_TEMPO, 90, 0});
     ASSERT_EQ(checkStore(song), "");
     const Song before = song;
 
-    MeasureEditor ed(song, 0, 0);
+    MeasureEditor ed(doc, 0, 0);
     select(ed, 1, 2, 0);
     ASSERT_TRUE(ed.copy());
     EXPECT_FALSE(ed.songModified());
@@ -106,12 +110,14 @@ TEST(MeasureCopyPaste, CopiedMeasuresReplaceTheTargetAndLeaveTheRest) {
 }
 
 TEST(MeasureCopyPaste, NoteCrossingTheSelectionEndIsNotCopiedButCutWhole) {
-    Song song = makeNewSong();
+    SongDocument doc;
+    Song& song = writableSong(doc);
+    song = makeNewSong();
     addNote(song, 2, M + 72, 48, 20); // a half note from the last beat of measure 2 into measure 3
     addNote(song, 2, M, 24, 21);
     ASSERT_EQ(checkStore(song), "");
 
-    MeasureEditor ed(song, 2, 0);
+    MeasureEditor ed(doc, 2, 0);
     select(ed, 0, 1, 2);
     ASSERT_TRUE(ed.copy());
     const std::vector<Event>& clip = ed.clipboard().clipRows[2];
@@ -128,11 +134,13 @@ TEST(MeasureCopyPaste, NoteCrossingTheSelectionEndIsNotCopiedButCutWhole) {
 }
 
 TEST(MeasureCopyPaste, NoteSpanningTheSelectionSurvivesCutAndOctaves) {
-    Song song = makeNewSong();
+    SongDocument doc;
+    Song& song = writableSong(doc);
+    song = makeNewSong();
     addNote(song, 0, 48, 4 * M, 30); // from measure 1 to measure 5
     addNote(song, 0, M + 24, 24, 30 - 7);
     const Song before = song;
-    MeasureEditor ed(song, 0, 0);
+    MeasureEditor ed(doc, 0, 0);
     select(ed, 1, 2, 0);
     ASSERT_TRUE(ed.shiftOctaves(OCTAVE_DOWN));
     EXPECT_EQ(checkStore(song), "");
@@ -144,10 +152,12 @@ TEST(MeasureCopyPaste, NoteSpanningTheSelectionSurvivesCutAndOctaves) {
 }
 
 TEST(MeasureCopyPaste, CuttingFromTheFirstMeasureTakesTheStartPointsAndPasteRestoresThem) {
-    Song song = tenMeasures();
+    SongDocument doc;
+    Song& song = writableSong(doc);
+    song = tenMeasures();
     song.row(5) = song.row(0);
     const Song before = song;
-    MeasureEditor ed(song, 5, 0);
+    MeasureEditor ed(doc, 5, 0);
     select(ed, 0, 3, 5);
     ASSERT_TRUE(ed.cut());
     EXPECT_EQ(checkStore(song), "");
@@ -164,11 +174,13 @@ TEST(MeasureCopyPaste, DrumPartAndOrdinaryPartRefuseEachOther) {
         int to;
     };
     for (const Case c : {Case{PERCUSSION_PART, 2}, Case{2, PERCUSSION_PART}}) {
-        Song song = tenMeasures();
+        SongDocument doc;
+        Song& song = writableSong(doc);
+        song = tenMeasures();
         song.row(PERCUSSION_PART) = song.row(0);
         song.row(2) = song.row(0);
         const Song before = song;
-        MeasureEditor ed(song, 0, 0);
+        MeasureEditor ed(doc, 0, 0);
         std::vector<bool> waits;
         ed.waitHook = [&waits](bool on) { waits.push_back(on); };
         select(ed, 0, 1, c.from);
@@ -183,10 +195,12 @@ TEST(MeasureCopyPaste, DrumPartAndOrdinaryPartRefuseEachOther) {
 }
 
 TEST(MeasureCopyPaste, AllPartsPasteCoversTheDrumPart) {
-    Song song = makeNewSong();
+    SongDocument doc;
+    Song& song = writableSong(doc);
+    song = makeNewSong();
     for (int p = 0; p < PART_ROWS; ++p)
         addNote(song, p, M, 24, static_cast<std::uint8_t>(p + 3));
-    MeasureEditor ed(song, 3, 0);
+    MeasureEditor ed(doc, 3, 0);
     select(ed, 1, 1, ALL_PARTS);
     ASSERT_TRUE(ed.copy());
     pointAt(ed, 9, 3);
@@ -199,8 +213,10 @@ TEST(MeasureCopyPaste, AllPartsPasteCoversTheDrumPart) {
 }
 
 TEST(MeasureCopyPaste, PasteClearsTheSelectionAndCanBeRepeated) {
-    Song song = tenMeasures();
-    MeasureEditor ed(song, 0, 0);
+    SongDocument doc;
+    Song& song = writableSong(doc);
+    song = tenMeasures();
+    MeasureEditor ed(doc, 0, 0);
     select(ed, 0, 0, 0);
     ASSERT_TRUE(ed.copy());
     pointAt(ed, 20, 1);
@@ -220,9 +236,11 @@ TEST(MeasureCopyPaste, PasteClearsTheSelectionAndCanBeRepeated) {
 }
 
 TEST(MeasureCopyPaste, NothingHappensWithoutSelectionOrClipboard) {
-    Song song = tenMeasures();
+    SongDocument doc;
+    Song& song = writableSong(doc);
+    song = tenMeasures();
     const Song before = song;
-    MeasureEditor ed(song, 0, 0);
+    MeasureEditor ed(doc, 0, 0);
     int waits = 0;
     ed.waitHook = [&waits](bool) { ++waits; };
     EXPECT_FALSE(ed.copy());
@@ -249,9 +267,11 @@ TEST(MeasureOctaves, StepsMoveByAnOctaveOrTheNoteIsDeleted) {
         {1, OCTAVE_UP, 246},   {249, OCTAVE_UP, -1}, // step -3 would reach -10
     };
     for (const Case& c : cases) {
-        Song song = makeNewSong();
+        SongDocument doc;
+        Song& song = writableSong(doc);
+        song = makeNewSong();
         addNote(song, 4, 2 * M, 12, c.value, 1);
-        MeasureEditor ed(song, 4, 0);
+        MeasureEditor ed(doc, 4, 0);
         select(ed, 2, 2, 4);
         ASSERT_TRUE(ed.shiftOctaves(c.steps));
         EXPECT_EQ(checkStore(song), "") << int(c.value);
@@ -268,13 +288,15 @@ TEST(MeasureOctaves, StepsMoveByAnOctaveOrTheNoteIsDeleted) {
 }
 
 TEST(MeasureOctaves, NotesCrossingTheRangeAreDeletedAndDrumsNeverMove) {
-    Song song = makeNewSong();
+    SongDocument doc;
+    Song& song = writableSong(doc);
+    song = makeNewSong();
     addNote(song, 0, M - 12, 24, 20);     // crosses the start
     addNote(song, 0, 2 * M - 12, 24, 21); // crosses the end
     addNote(song, 0, M + 12, 12, 22);     // inside
     addNote(song, PERCUSSION_PART, M, 24, 30);
     const EventRow drums = song.row(PERCUSSION_PART);
-    MeasureEditor ed(song, 0, 0);
+    MeasureEditor ed(doc, 0, 0);
     select(ed, 1, 1, ALL_PARTS);
     ASSERT_TRUE(ed.shiftOctaves(OCTAVE_UP));
     EXPECT_EQ(checkStore(song), "");
@@ -282,18 +304,25 @@ TEST(MeasureOctaves, NotesCrossingTheRangeAreDeletedAndDrumsNeverMove) {
     EXPECT_TRUE(hasNote(song, 0, M + 12, M + 24, 15));
     EXPECT_EQ(song.row(PERCUSSION_PART), drums);
 
-    Song drumOnly = song;
-    MeasureEditor drumEd(drumOnly, PERCUSSION_PART, 0);
+    SongDocument drumDoc;
+    Song& drumOnly = writableSong(drumDoc);
+    drumOnly = song;
+    MeasureEditor drumEd(drumDoc, PERCUSSION_PART, 0);
     select(drumEd, 0, 999, PERCUSSION_PART);
     ASSERT_TRUE(drumEd.shiftOctaves(OCTAVE_DOWN));
-    EXPECT_TRUE(drumEd.songModified());
+    // Nothing moved: no step, and the song is not marked modified.
+    EXPECT_FALSE(drumEd.songModified());
+    EXPECT_FALSE(drumDoc.canUndo());
+    EXPECT_FALSE(drumDoc.isModified());
     EXPECT_EQ(drumOnly, song);
 }
 
 // Choices where the plain algorithm would break the store.
 
 TEST(MeasurePasteFit, ShorterTargetMeasuresKeepTheBlockInsideThem) {
-    Song song = makeNewSong();
+    SongDocument doc;
+    Song& song = writableSong(doc);
+    song = makeNewSong();
     setSignature(song, KIND_METER, 10, 0x22); // 2/4 from measure 11 on
     setSignature(song, KIND_METER, 12, 0x42);
     addNote(song, 0, 0, 24, 20);  // fits into the 2/4 measure
@@ -306,7 +335,7 @@ TEST(MeasurePasteFit, ShorterTargetMeasuresKeepTheBlockInsideThem) {
     ASSERT_EQ(checkStore(song), "");
     const std::vector<Event> after = eventsIn(song, 0, t11, 1 << 30);
 
-    MeasureEditor ed(song, 0, 0);
+    MeasureEditor ed(doc, 0, 0);
     select(ed, 0, 0, 0);
     ASSERT_TRUE(ed.copy());
     pointAt(ed, 10, 0);
@@ -320,8 +349,10 @@ TEST(MeasurePasteFit, ShorterTargetMeasuresKeepTheBlockInsideThem) {
 }
 
 TEST(MeasurePasteFit, PasteNearTheEndStopsAtTheEndOfTheSong) {
-    Song song = tenMeasures();
-    MeasureEditor ed(song, 0, 0);
+    SongDocument doc;
+    Song& song = writableSong(doc);
+    song = tenMeasures();
+    MeasureEditor ed(doc, 0, 0);
     select(ed, 0, 2, 0);
     ASSERT_TRUE(ed.copy());
     pointAt(ed, 998, 0);
@@ -333,12 +364,14 @@ TEST(MeasurePasteFit, PasteNearTheEndStopsAtTheEndOfTheSong) {
 }
 
 TEST(MeasurePasteFit, TargetNoteSpanningTheRangeGivesWayToAPastedNoteOfItsStep) {
-    Song song = makeNewSong();
+    SongDocument doc;
+    Song& song = writableSong(doc);
+    song = makeNewSong();
     addNote(song, 0, 0, 24, 25);
     addNote(song, 0, 24, 24, 26);
     addNote(song, 1, 2 * M, 4 * M, 25); // spans measure 4, same step as a pasted note
     addNote(song, 1, 2 * M, 4 * M, 27); // spans it too, a step nothing is pasted on
-    MeasureEditor ed(song, 0, 0);
+    MeasureEditor ed(doc, 0, 0);
     select(ed, 0, 0, 0);
     ASSERT_TRUE(ed.copy());
     pointAt(ed, 3, 1);
@@ -351,11 +384,13 @@ TEST(MeasurePasteFit, TargetNoteSpanningTheRangeGivesWayToAPastedNoteOfItsStep) 
 }
 
 TEST(MeasureOctaves, ShiftedNoteLandingInASpanningNoteIsDeleted) {
-    Song song = makeNewSong();
+    SongDocument doc;
+    Song& song = writableSong(doc);
+    song = makeNewSong();
     addNote(song, 0, 0, 4 * M, 20);   // spans measure 2
     addNote(song, 0, M + 24, 24, 27); // would become step 20 inside it
     addNote(song, 0, M + 48, 24, 28); // becomes 21
-    MeasureEditor ed(song, 0, 0);
+    MeasureEditor ed(doc, 0, 0);
     select(ed, 1, 1, 0);
     ASSERT_TRUE(ed.shiftOctaves(OCTAVE_UP));
     EXPECT_EQ(checkStore(song), "");

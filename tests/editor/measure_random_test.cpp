@@ -200,13 +200,15 @@ TEST(MeasureEditorRandom, LongSequencesKeepTheStoreSoundAndMatchTheReference) {
     int compared = 0;
     for (int round = 0; round < 12; ++round) {
         constexpr std::int32_t MEASURES = 24;
-        Song song = randomSong(rng, MEASURES);
+        SongDocument doc;
+        Song& song = writableSong(doc);
+        song = randomSong(rng, MEASURES);
         ASSERT_EQ(checkStore(song), "") << "random song of round " << round;
         const EventRow tempo = song.row(TEMPO_ROW);
         const EventRow signatures = song.row(SIGNATURE_ROW);
         Song refSong = song;
         Reference ref;
-        MeasureEditor ed(song, 0, 0);
+        MeasureEditor ed(doc, 0, 0);
 
         auto measure = [&rng]() {
             // Mostly the filled measures, sometimes the end of the song.

@@ -1,5 +1,5 @@
-#include "curves/ui_widgets.h"
 #include "navigation/find_dialog.h"
+#include "ui/radio_group.h"
 
 #include <QPushButton>
 #include <QRadioButton>
@@ -12,7 +12,7 @@ namespace pokopen {
 namespace {
 
 TEST(FindDialogTest, ChoicesPersistAfterCancel) {
-    SongSession session;
+    SongDocument session;
     TfrmFind dialog(session);
     EXPECT_EQ(dialog.windowTitle(), "検索");
     EXPECT_EQ(dialog.kind(), SearchKind::Key);

@@ -18,10 +18,10 @@ namespace {
 using Calls = std::vector<std::string>;
 
 struct AllPartFixture : ::testing::Test {
-    SongSession session;
+    SongDocument session;
     std::vector<testing::RecordingMidiOut*> devices; // owned by the dialogs
 
-    AllPartFixture() { newSong(session.song); }
+    AllPartFixture() { newSong(writableSong(session)); }
 
     std::unique_ptr<TfrmAllPart> open() {
         return std::make_unique<TfrmAllPart>(session, [this] {
@@ -77,15 +77,15 @@ TEST_F(AllPartFixture, CheckAllAndOkAppliesToEveryPartAndOnlyTheVolumeToDrums) {
     transButtons(*d)[3]->click();
     child<QSlider>(*d, "barVol")->setValue(90);
     EXPECT_EQ(child<QLabel>(*d, "lblVol")->text(), "90");
-    EXPECT_EQ(session.song.partVolume[0], 100); // nothing before OK
+    EXPECT_EQ(session.song().partVolume[0], 100); // nothing before OK
     child<QPushButton>(*d, "btnOk")->click();
     EXPECT_TRUE(d->songChanged());
     EXPECT_EQ(d->result(), QDialog::Accepted);
     for (int p = 0; p < PART_ROWS; ++p) {
         const auto i = static_cast<std::size_t>(p);
-        EXPECT_EQ(session.song.partInstrument[i], p == PERCUSSION_PART ? 0 : 40) << p;
-        EXPECT_EQ(session.song.partTransposition[i], p == PERCUSSION_PART ? 2 : 3) << p;
-        EXPECT_EQ(session.song.partVolume[i], 90) << p;
+        EXPECT_EQ(session.song().partInstrument[i], p == PERCUSSION_PART ? 0 : 40) << p;
+        EXPECT_EQ(session.song().partTransposition[i], p == PERCUSSION_PART ? 2 : 3) << p;
+        EXPECT_EQ(session.song().partVolume[i], 90) << p;
     }
 }
 
@@ -97,7 +97,7 @@ TEST_F(AllPartFixture, ChosenPartsOnlyAndCancelAppliesNothing) {
     child<QListWidget>(*d, "lstInst")->setCurrentRow(12);
     child<QPushButton>(*d, "btnOk")->click();
     EXPECT_FALSE(d->songChanged());
-    EXPECT_EQ(session.song, makeNewSong());
+    EXPECT_EQ(session.song(), makeNewSong());
 
     d = open();
     partBox(*d, 4)->setChecked(true);
@@ -105,7 +105,7 @@ TEST_F(AllPartFixture, ChosenPartsOnlyAndCancelAppliesNothing) {
     child<QSlider>(*d, "barVol")->setValue(10);
     child<QPushButton>(*d, "btnCancel")->click();
     EXPECT_FALSE(d->songChanged());
-    EXPECT_EQ(session.song, makeNewSong());
+    EXPECT_EQ(session.song(), makeNewSong());
 }
 
 TEST_F(AllPartFixture, TestNoteUsesItsOwnDeviceAndClosingSilencesIt) {

@@ -19,18 +19,18 @@ namespace {
 using Calls = std::vector<std::string>;
 
 struct PartPageFixture : ::testing::Test {
-    SongSession session;
+    SongDocument session;
     testing::RecordingMidiOut out;
     std::unique_ptr<PartPage> page;
     std::unique_ptr<QSignalSpy> edited;
     int beeps = 0;
 
     PartPageFixture() {
-        newSong(session.song);
-        session.song.partInstrument[3] = 40;
-        session.song.partTransposition[3] = 3;
-        session.song.partVolume[3] = 90;
-        session.song.partVolume[PERCUSSION_PART] = 77;
+        newSong(writableSong(session));
+        writableSong(session).partInstrument[3] = 40;
+        writableSong(session).partTransposition[3] = 3;
+        writableSong(session).partVolume[3] = 90;
+        writableSong(session).partVolume[PERCUSSION_PART] = 77;
         page = std::make_unique<PartPage>(session, out);
         page->testNote().setBeep([this] { ++beeps; });
         edited = std::make_unique<QSignalSpy>(page.get(), &PartPage::songEdited);
@@ -99,8 +99,8 @@ TEST_F(PartPageFixture, ShowsTheCurrentPartWithoutMarkingModified) {
     EXPECT_EQ(checkedTransposition(), 2);
     EXPECT_EQ(lblVol(), "100");
     EXPECT_EQ(edited->count(), 0);
-    EXPECT_EQ(session.song.partInstrument[3], 40);
-    EXPECT_EQ(session.song.partVolume[3], 90);
+    EXPECT_EQ(session.song().partInstrument[3], 40);
+    EXPECT_EQ(session.song().partVolume[3], 90);
 }
 
 TEST_F(PartPageFixture, DoesNothingWhileNotOnView) {
@@ -125,7 +125,7 @@ TEST_F(PartPageFixture, PressingAnInstrumentChoosesItAndSoundsItOnChannelOne) {
     showPart(3);
     page->barTone()->setValue(69);
     pressInstrument(5); // "006.E.Piano2"
-    EXPECT_EQ(session.song.partInstrument[3], 5);
+    EXPECT_EQ(session.song().partInstrument[3], 5);
     EXPECT_EQ(edited->count(), 1);
     EXPECT_EQ(out.calls, (Calls{"open", "C0 05 00", "90 45 7F", "reset", "close"}));
     // The item already chosen: a test note, no modification.
@@ -158,7 +158,7 @@ TEST_F(PartPageFixture, WithoutADeviceThePressBeepsAndStillChooses) {
     pressInstrument(7);
     EXPECT_EQ(beeps, 1);
     EXPECT_EQ(out.calls, (Calls{"open failed"}));
-    EXPECT_EQ(session.song.partInstrument[0], 7);
+    EXPECT_EQ(session.song().partInstrument[0], 7);
     EXPECT_EQ(edited->count(), 1);
 }
 
@@ -167,7 +167,7 @@ TEST_F(PartPageFixture, TranspositionAndVolumeMarkModifiedOnlyWhenTheyChange) {
     QTest::mouseClick(transButtons()[2], Qt::LeftButton); // already C instrument
     EXPECT_EQ(edited->count(), 0);
     QTest::mouseClick(transButtons()[5], Qt::LeftButton);
-    EXPECT_EQ(session.song.partTransposition[0], 5);
+    EXPECT_EQ(session.song().partTransposition[0], 5);
     EXPECT_EQ(edited->count(), 1);
 
     barVol()->setValue(100);
@@ -176,7 +176,7 @@ TEST_F(PartPageFixture, TranspositionAndVolumeMarkModifiedOnlyWhenTheyChange) {
     EXPECT_EQ(lblVol(), "101");
     barVol()->triggerAction(QAbstractSlider::SliderPageStepSub);
     EXPECT_EQ(lblVol(), "81");
-    EXPECT_EQ(session.song.partVolume[0], 81);
+    EXPECT_EQ(session.song().partVolume[0], 81);
     EXPECT_EQ(edited->count(), 3);
 }
 

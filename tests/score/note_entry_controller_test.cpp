@@ -21,7 +21,7 @@ std::vector<Event> notesOf(const Song& song, int part = 0) {
 }
 
 struct ControllerFixture : ::testing::Test {
-    SongSession session;
+    SongDocument session;
     testing::RecordingMidiOut out;
     NoteEntryController controller{session, out};
     QSignalSpy edited{&controller, &NoteEntryController::songEdited};
@@ -29,7 +29,7 @@ struct ControllerFixture : ::testing::Test {
     int beeps = 0;
 
     ControllerFixture() {
-        newSong(session.song);
+        newSong(writableSong(session));
         controller.audition().setBeep([this] { ++beeps; });
     }
 
@@ -48,9 +48,9 @@ struct ControllerFixture : ::testing::Test {
 
 TEST_F(ControllerFixture, ClickEntersAndSignalsOnce) {
     click(82 + 40, 150);
-    EXPECT_EQ(notesOf(session.song),
+    EXPECT_EQ(notesOf(session.song()),
               (std::vector<Event>{{12, KIND_NOTE_ON, 23, 0}, {36, KIND_NOTE_OFF, 23, 0}}));
-    EXPECT_EQ(checkStore(session.song), "");
+    EXPECT_EQ(checkStore(session.song()), "");
     EXPECT_EQ(edited.count(), 1);
     EXPECT_EQ(redraws.count(), 1);
     click(82 + 40, 150); // refused: nothing to mark or redraw
@@ -60,26 +60,26 @@ TEST_F(ControllerFixture, ClickEntersAndSignalsOnce) {
 }
 
 TEST_F(ControllerFixture, DoubleClickOnANoteDeletesItWithoutEnteringAgain) {
-    testing::addNote(session.song, 0, 12, 24, 23);
+    testing::addNote(writableSong(session), 0, 12, 24, 23);
     doubleClick(82 + 3 * 24, 150);
-    EXPECT_TRUE(notesOf(session.song).empty());
-    EXPECT_EQ(checkStore(session.song), "");
+    EXPECT_TRUE(notesOf(session.song()).empty());
+    EXPECT_EQ(checkStore(session.song()), "");
     EXPECT_EQ(edited.count(), 1);
 }
 
 TEST_F(ControllerFixture, DoubleClickOnFreeSpaceLeavesTheRowAsItWas) {
     doubleClick(82 + 3 * 60, 150);
-    EXPECT_TRUE(notesOf(session.song).empty());
+    EXPECT_TRUE(notesOf(session.song()).empty());
     EXPECT_EQ(edited.count(), 2); // entered by the click, deleted by the double click
 }
 
 TEST_F(ControllerFixture, ReleaseOutsideTheImageIsNoClick) {
     controller.imgScoreMouseDown(Qt::LeftButton, 120, 150);
     controller.imgScoreMouseUp(Qt::LeftButton, 600, 150);
-    EXPECT_TRUE(notesOf(session.song).empty());
+    EXPECT_TRUE(notesOf(session.song()).empty());
     // A release without a press on the image is no click either.
     controller.imgScoreMouseUp(Qt::LeftButton, 120, 150);
-    EXPECT_TRUE(notesOf(session.song).empty());
+    EXPECT_TRUE(notesOf(session.song()).empty());
 }
 
 TEST_F(ControllerFixture, RightButtonSoundsUntilAnyRelease) {
@@ -98,7 +98,7 @@ TEST_F(ControllerFixture, RightButtonOverTheMarginOpensNothing) {
     controller.imgScoreMouseDown(Qt::MiddleButton, 120, 150);
     controller.imgScoreMouseUp(Qt::MiddleButton, 120, 150);
     EXPECT_TRUE(out.calls.empty());
-    EXPECT_TRUE(notesOf(session.song).empty());
+    EXPECT_TRUE(notesOf(session.song()).empty());
 }
 
 TEST_F(ControllerFixture, FailedOpenBeepsAndTheReleaseTouchesNothing) {

@@ -12,24 +12,24 @@ namespace pokopen {
 namespace {
 
 // A new 4/4 song, measure 1, middle view, quarter note on the palette.
-SongSession newSession() {
-    SongSession s;
-    newSong(s.song);
+SongDocument newSession() {
+    SongDocument s;
+    newSong(writableSong(s));
     return s;
 }
 
 // A click on the staff image at (x, y): the pointer moves there, then the click arrives.
-bool click(SongSession& s, int x, int y) {
+bool click(SongDocument& s, int x, int y) {
     rememberScorePointer(s.state, x, y);
     const bool entered = enterNoteAtPointer(s);
-    EXPECT_EQ(checkStore(s.song), "");
+    EXPECT_EQ(checkStore(s.song()), "");
     return entered;
 }
 
-bool doubleClick(SongSession& s, int x, int y) {
+bool doubleClick(SongDocument& s, int x, int y) {
     rememberScorePointer(s.state, x, y);
     const bool deleted = deleteNoteAtPointer(s);
-    EXPECT_EQ(checkStore(s.song), "");
+    EXPECT_EQ(checkStore(s.song()), "");
     return deleted;
 }
 
@@ -39,8 +39,8 @@ int xOfTick(int t) {
 }
 
 // The note events of a part in row order (a new song also holds a dynamics and a pan point).
-std::vector<Event> part(const SongSession& s, int p = 0) {
-    std::vector<Event> notes = s.song.row(p).events();
+std::vector<Event> part(const SongDocument& s, int p = 0) {
+    std::vector<Event> notes = s.song().row(p).events();
     std::erase_if(notes, [](const Event& e) { return e.kind != KIND_NOTE_ON && e.kind != KIND_NOTE_OFF; });
     return notes;
 }
@@ -49,20 +49,20 @@ const std::uint8_t ON = KIND_NOTE_ON;
 const std::uint8_t OFF = KIND_NOTE_OFF;
 
 TEST(NoteEntry, QuarterNoteC4AtColumn40) {
-    SongSession s = newSession();
+    SongDocument s = newSession();
     EXPECT_TRUE(click(s, 82 + 40, 150));
     EXPECT_EQ(part(s), (std::vector<Event>{{12, ON, 23, 0}, {36, OFF, 23, 0}}));
 }
 
 TEST(NoteEntry, TripletModeSnapsToFourTicksAndThirdsTheLength) {
-    SongSession s = newSession();
+    SongDocument s = newSession();
     s.state.tripletMode = true;
     EXPECT_TRUE(click(s, 82 + 40, 150));
     EXPECT_EQ(part(s), (std::vector<Event>{{12, ON, 23, 0}, {20, OFF, 23, 0}}));
 }
 
 TEST(NoteEntry, SameValueOverlapIsRefusedTouchingIsAccepted) {
-    SongSession s = newSession();
+    SongDocument s = newSession();
     ASSERT_TRUE(click(s, xOfTick(12), 150));
     EXPECT_FALSE(click(s, xOfTick(12), 150)); // same place
     EXPECT_FALSE(click(s, xOfTick(15), 150)); // next column
@@ -85,7 +85,7 @@ TEST(NoteEntry, SameValueOverlapIsRefusedTouchingIsAccepted) {
 }
 
 TEST(NoteEntry, ClicksOutsideTheMeasureChangeNothing) {
-    SongSession s = newSession();
+    SongDocument s = newSession();
     for (int x : {0, 81, xOfTick(96), 513})
         EXPECT_FALSE(click(s, x, 150)) << x;
     EXPECT_TRUE(click(s, xOfTick(96) - 1, 150)); // last pixel of the last column (tick 93)
@@ -95,7 +95,7 @@ TEST(NoteEntry, ClicksOutsideTheMeasureChangeNothing) {
 }
 
 TEST(NoteEntry, DottedHalfRunsIntoTheNextMeasure) {
-    SongSession s = newSession();
+    SongDocument s = newSession();
     s.palette.noteLength = 72;
     EXPECT_TRUE(click(s, xOfTick(48), 150));
     EXPECT_EQ(part(s), (std::vector<Event>{{48, ON, 23, 0}, {120, OFF, 23, 0}}));
@@ -108,7 +108,7 @@ TEST(NoteEntry, DottedHalfRunsIntoTheNextMeasure) {
 }
 
 TEST(NoteEntry, NoNoteEndsAfterTheLastMeasure) {
-    SongSession s = newSession();
+    SongDocument s = newSession();
     s.state.currentMeasure = 999;
     EXPECT_FALSE(click(s, xOfTick(75), 150)); // would end at 96003
     EXPECT_TRUE(click(s, xOfTick(72), 150));  // ends exactly at 96000
@@ -118,8 +118,8 @@ TEST(NoteEntry, NoNoteEndsAfterTheLastMeasure) {
 }
 
 TEST(NoteEntry, LaterMeterMovesTheMeasureStart) {
-    SongSession s = newSession();
-    testing::setSignature(s.song, KIND_METER, 1, 0x32); // 3/4 from measure 2
+    SongDocument s = newSession();
+    testing::setSignature(writableSong(s), KIND_METER, 1, 0x32); // 3/4 from measure 2
     s.state.currentMeasure = 2;
     EXPECT_FALSE(click(s, xOfTick(72), 150)); // past the 3/4 measure
     EXPECT_TRUE(click(s, xOfTick(69), 150));
@@ -128,11 +128,11 @@ TEST(NoteEntry, LaterMeterMovesTheMeasureStart) {
 }
 
 TEST(NoteEntry, DrumPartStoresTheRowIndexAndAuditionsOnChannel10) {
-    SongSession s = newSession();
+    SongDocument s = newSession();
     s.state.currentPart = PERCUSSION_PART;
     s.palette.accidentalSet = true; // drums ignore the accidental
     s.palette.accidental = 1;
-    s.song.partInstrument[PERCUSSION_PART] = 0;
+    writableSong(s).partInstrument[PERCUSSION_PART] = 0;
     EXPECT_TRUE(click(s, xOfTick(0), 0));
     EXPECT_EQ(part(s, PERCUSSION_PART), (std::vector<Event>{{0, ON, 16, 0}, {24, OFF, 16, 0}}));
     EXPECT_EQ(auditionAt(s, 82, 0), (std::vector<MidiShortMessage>{{0xC9, 0, 0}, {0x99, 65, 0x7F}}));
@@ -166,8 +166,8 @@ TEST(NoteEntry, ExtraIsTheAbsoluteAccidentalAgainstTheWrittenKey) {
         {true, -2, G5_Y, -2}, {true, 2, F5_Y, 1},
     };
     for (const auto& c : cases) {
-        SongSession s = newSession();
-        testing::setSignature(s.song, KIND_KEY, 0, 16);
+        SongDocument s = newSession();
+        testing::setSignature(writableSong(s), KIND_KEY, 0, 16);
         s.palette.accidentalSet = c.set;
         s.palette.accidental = c.accidental;
         ASSERT_TRUE(click(s, xOfTick(0), c.y));
@@ -191,10 +191,10 @@ TEST(NoteEntry, TransposingInstrumentsStoreConcertStepsAndSoundConcertPitch) {
         {"octave down, written C4", 6, 14, 150, 30, 14, 48},
     };
     for (const auto& c : cases) {
-        SongSession s = newSession();
-        testing::setSignature(s.song, KIND_KEY, 0, c.concertKey);
-        s.song.partTransposition[0] = c.transposition;
-        s.song.partInstrument[0] = 71;
+        SongDocument s = newSession();
+        testing::setSignature(writableSong(s), KIND_KEY, 0, c.concertKey);
+        writableSong(s).partTransposition[0] = c.transposition;
+        writableSong(s).partInstrument[0] = 71;
         ASSERT_TRUE(click(s, xOfTick(0), c.y)) << c.name;
         EXPECT_EQ(part(s).front(), (Event{0, ON, c.value, 0})) << c.name;
         EXPECT_EQ(s.state.keyInForce, c.writtenKey) << c.name;
@@ -205,19 +205,19 @@ TEST(NoteEntry, TransposingInstrumentsStoreConcertStepsAndSoundConcertPitch) {
 }
 
 TEST(NoteEntry, StepsAboveE7AreStoredAsNegativeBytes) {
-    SongSession s = newSession();
+    SongDocument s = newSession();
     s.state.scoreView = 0;
-    s.song.partTransposition[0] = 0; // octave up: concert step is written step - 7
+    writableSong(s).partTransposition[0] = 0; // octave up: concert step is written step - 7
     EXPECT_TRUE(click(s, xOfTick(0), 0));
     EXPECT_EQ(part(s).front().value, 245); // step -7
     EXPECT_TRUE(doubleClick(s, xOfTick(3), 0));
 }
 
 TEST(NoteEntry, AuditionUsesChosenAccidentalOrKeyAndStaysInsideTheMeasure) {
-    SongSession s = newSession();
-    testing::setSignature(s.song, KIND_KEY, 0, 16); // G major
+    SongDocument s = newSession();
+    testing::setSignature(writableSong(s), KIND_KEY, 0, 16); // G major
     s.state.currentPart = 4;
-    s.song.partInstrument[4] = 40;
+    writableSong(s).partInstrument[4] = 40;
     EXPECT_EQ(auditionAt(s, 82, 6 * 9),
               (std::vector<MidiShortMessage>{{0xC4, 40, 0}, {0x94, 78, 0x7F}})); // F#5
     s.palette.accidentalSet = true;
@@ -229,11 +229,11 @@ TEST(NoteEntry, AuditionUsesChosenAccidentalOrKeyAndStaysInsideTheMeasure) {
 }
 
 TEST(NoteDeletion, HitsTheNoteSoundingAtTheColumn) {
-    SongSession s = newSession();
-    testing::addNote(s.song, 0, 12, 24, 23);
-    testing::addNote(s.song, 0, 12, 24, 22); // another step at the same time
-    testing::addNote(s.song, 0, 48, 24, 23);
-    const std::vector<Event> before = s.song.row(0).events();
+    SongDocument s = newSession();
+    testing::addNote(writableSong(s), 0, 12, 24, 23);
+    testing::addNote(writableSong(s), 0, 12, 24, 22); // another step at the same time
+    testing::addNote(writableSong(s), 0, 48, 24, 23);
+    const std::vector<Event> before = s.song().row(0).events();
     const auto only23At12Removed = [&] {
         std::vector<Event> e = before;
         std::erase(e, Event{12, ON, 23, 0});
@@ -250,29 +250,29 @@ TEST(NoteDeletion, HitsTheNoteSoundingAtTheColumn) {
         {"end column", 36, false},  {"before", 9, false}, {"beyond every note", 93, false},
     };
     for (const auto& c : cases) {
-        s.song.row(0).assign(before);
+        writableSong(s).row(0).assign(before);
         EXPECT_EQ(doubleClick(s, xOfTick(c.tick), 150), c.deletes) << c.name;
-        EXPECT_EQ(s.song.row(0).events(), c.deletes ? only23At12Removed : before) << c.name;
+        EXPECT_EQ(s.song().row(0).events(), c.deletes ? only23At12Removed : before) << c.name;
     }
 }
 
 TEST(NoteDeletion, ClickThenDoubleClickAsTheMouseDeliversThem) {
-    SongSession s = newSession();
-    testing::addNote(s.song, 0, 12, 24, 23);
+    SongDocument s = newSession();
+    testing::addNote(writableSong(s), 0, 12, 24, 23);
     // On the note: the click is refused, the double click deletes it.
     EXPECT_FALSE(click(s, xOfTick(24), 150));
     EXPECT_TRUE(doubleClick(s, xOfTick(24), 150));
     EXPECT_TRUE(part(s).empty());
     // On free space: the click enters a note and the double click takes it away again.
-    testing::addNote(s.song, 0, 12, 24, 23);
+    testing::addNote(writableSong(s), 0, 12, 24, 23);
     EXPECT_TRUE(click(s, xOfTick(36), 150));
     EXPECT_TRUE(doubleClick(s, xOfTick(36), 150));
     EXPECT_EQ(part(s), (std::vector<Event>{{12, ON, 23, 0}, {36, OFF, 23, 0}}));
 }
 
 TEST(NoteDeletion, TripletColumnsAndOtherPartsAreUntouched) {
-    SongSession s = newSession();
-    testing::addNote(s.song, 1, 0, 24, 23);
+    SongDocument s = newSession();
+    testing::addNote(writableSong(s), 1, 0, 24, 23);
     s.state.tripletMode = true;
     s.state.currentPart = 1;
     EXPECT_FALSE(click(s, 82 + 12 * 5, 150)); // tick 20: overlaps
@@ -284,8 +284,8 @@ TEST(NoteDeletion, TripletColumnsAndOtherPartsAreUntouched) {
 TEST(NoteEntry, RandomClicksKeepTheStoreValid) {
     const unsigned seed = 20261208;
     std::mt19937 rng(seed);
-    SongSession s = newSession();
-    testing::setSignature(s.song, KIND_METER, 1, 0x63); // 6/8 from measure 2
+    SongDocument s = newSession();
+    testing::setSignature(writableSong(s), KIND_METER, 1, 0x63); // 6/8 from measure 2
     const int lengths[] = {3, 6, 12, 24, 36, 48, 72, 96, 144};
     for (int step = 0; step < 3000; ++step) {
         s.state.currentMeasure = static_cast<int>(rng() % 4);
@@ -300,7 +300,7 @@ TEST(NoteEntry, RandomClicksKeepTheStoreValid) {
             deleteNoteAtPointer(s);
         else
             enterNoteAtPointer(s);
-        ASSERT_EQ(checkStore(s.song), "") << "seed " << seed << " step " << step;
+        ASSERT_EQ(checkStore(s.song()), "") << "seed " << seed << " step " << step;
     }
 }
 

@@ -66,7 +66,7 @@ protected:
 
     QTemporaryDir dir;
     QString iniPath;
-    SongSession session;
+    SongDocument session;
     std::unique_ptr<TfrmPalette> palette;
 };
 

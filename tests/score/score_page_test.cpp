@@ -1,11 +1,11 @@
 #include "score/score_page.h"
 
-#include "app/image_view.h"
 #include "model/new_song.h"
 #include "model/store_check.h"
 #include "score/score_pictures.h"
 #include "score/staff_paint.h"
 #include "support/song_builders.h"
+#include "ui/image_view.h"
 
 #include <QPainter>
 #include <QSignalSpy>
@@ -183,7 +183,7 @@ TEST(StaffPaint, SignatureTextsAreBlackOnlyAtTheirOwnChange) {
 class ScorePageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        session.song = makeNewSong();
+        writableSong(session) = makeNewSong();
         page = std::make_unique<ScorePage>(session);
         page->resize(600, 300);
     }
@@ -191,7 +191,7 @@ protected:
     QWidget* child(const char* name) const { return page->findChild<QWidget*>(name); }
     const QImage& staff() const { return page->imgScore()->image(); }
 
-    SongSession session;
+    SongDocument session;
     std::unique_ptr<ScorePage> page;
 };
 
@@ -249,8 +249,8 @@ TEST_F(ScorePageTest, ControlsAndViewButtons) {
 }
 
 TEST_F(ScorePageTest, DrawsOnlyWhileVisible) {
-    addNote(session.song, 0, 0, 24, C4);
-    session.song.partTransposition[0] = 3; // B-flat instrument: written in D major
+    addNote(writableSong(session), 0, 0, 24, C4);
+    writableSong(session).partTransposition[0] = 3; // B-flat instrument: written in D major
     session.state.keyInForce = 14;
     page->drawStaff();
     EXPECT_EQ(px(staff(), 83, 148), WHITE);
@@ -262,7 +262,7 @@ TEST_F(ScorePageTest, DrawsOnlyWhileVisible) {
     EXPECT_EQ(session.state.meterInForce, 0x42);
 
     page->hide();
-    session.song.row(0).clear();
+    writableSong(session).row(0).clear();
     page->drawStaff();
     EXPECT_EQ(px(staff(), 83, 139), LIME); // kept until shown again
     page->show();
@@ -270,8 +270,8 @@ TEST_F(ScorePageTest, DrawsOnlyWhileVisible) {
 }
 
 TEST_F(ScorePageTest, DrumViewSwitching) {
-    addNote(session.song, PERCUSSION_PART, 0, 24, 16);
-    ASSERT_EQ(checkStore(session.song), "");
+    addNote(writableSong(session), PERCUSSION_PART, 0, 24, 16);
+    ASSERT_EQ(checkStore(session.song()), "");
     page->show();
     EXPECT_FALSE(imgPercName()->isVisible());
     EXPECT_TRUE(child("imgSymbol")->isVisible());
@@ -303,8 +303,8 @@ TEST_F(ScorePageTest, DrumViewSwitching) {
 }
 
 TEST_F(ScorePageTest, DrumIndexesOutsideTheListAreSkipped) {
-    addNote(session.song, PERCUSSION_PART, 0, 24, 47);
-    addNote(session.song, PERCUSSION_PART, 0, 24, 255);
+    addNote(writableSong(session), PERCUSSION_PART, 0, 24, 47);
+    addNote(writableSong(session), PERCUSSION_PART, 0, 24, 255);
     session.state.currentPart = PERCUSSION_PART;
     session.state.scoreView = 2;
     page->show();

@@ -1,10 +1,10 @@
-#include "curves/ui_widgets.h"
 #include "model/new_song.h"
 #include "model/store_check.h"
 #include "model/timeline.h"
 #include "signature/signature_dialogs.h"
 #include "signature/signature_page.h"
 #include "support/song_builders.h"
+#include "ui/radio_group.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -24,13 +24,13 @@ QRgb textColour(const QWidget* w) {
 
 class SignaturePageTest : public ::testing::Test {
 protected:
-    SongSession session;
+    SongDocument session;
     SignaturePage page{session};
     std::optional<int> nextKey, nextMeter;
     QString warning;
 
     void SetUp() override {
-        newSong(session.song);
+        newSong(writableSong(session));
         page.setPrompts({[this](int) { return nextKey; }, [this](int) { return nextMeter; },
                          [this](const QString& text) { warning = text; }});
         page.show();
@@ -82,7 +82,7 @@ TEST_F(SignaturePageTest, ButtonsChangeAndRemoveSignaturesAtTheCurrentMeasure) {
     nextMeter = 3; // 3/4
     QTest::mouseClick(button("btnRtmChange"), Qt::LeftButton);
     EXPECT_EQ(label("lblRhythm")->text(), "3/4");
-    EXPECT_EQ(measureToTick(session.song.store, 5), 4 * 96 + 72);
+    EXPECT_EQ(measureToTick(session.song().store, 5), 4 * 96 + 72);
     EXPECT_EQ(edited.count(), 2);
     EXPECT_EQ(staff.count(), 2);
 
@@ -95,14 +95,14 @@ TEST_F(SignaturePageTest, ButtonsChangeAndRemoveSignaturesAtTheCurrentMeasure) {
 
     QTest::mouseClick(button("btnRtmDelete"), Qt::LeftButton);
     QTest::mouseClick(button("btnStlDelete"), Qt::LeftButton);
-    EXPECT_EQ(session.song.row(SIGNATURE_ROW).count(), 2);
+    EXPECT_EQ(session.song().row(SIGNATURE_ROW).count(), 2);
     EXPECT_FALSE(button("btnStlDelete")->isEnabled());
     EXPECT_EQ(edited.count(), 4);
-    EXPECT_EQ(checkStore(session.song), "");
+    EXPECT_EQ(checkStore(session.song()), "");
 }
 
 TEST_F(SignaturePageTest, MeterThatWouldCutTheSongIsRefusedWithAWarning) {
-    testing::addNote(session.song, 0, 999 * 96, 96, 30);
+    testing::addNote(writableSong(session), 0, 999 * 96, 96, 30);
     QSignalSpy edited(&page, &SignaturePage::songEdited);
     showMeasure(10);
     nextMeter = 2; // 2/4
@@ -113,7 +113,7 @@ TEST_F(SignaturePageTest, MeterThatWouldCutTheSongIsRefusedWithAWarning) {
 }
 
 TEST(KeyDialogTest, FourControlsShowOneKey) {
-    SongSession session;
+    SongDocument session;
     TfrmStyle dialog(session);
     dialog.show();
     auto* list = dialog.findChild<QListWidget*>("lstStyle");
@@ -142,7 +142,7 @@ TEST(KeyDialogTest, FourControlsShowOneKey) {
 }
 
 TEST(MeterDialogTest, EighteenMetersAndThePreselectedItem) {
-    SongSession session;
+    SongDocument session;
     TfrmRhythm dialog(session);
     auto* group = dialog.findChild<RadioGroup*>("rgrRhythm");
     ASSERT_TRUE(group);

@@ -62,3 +62,11 @@ Song makeStressSong() {
 }
 
 } // namespace pokopen::testing
+
+namespace pokopen {
+
+Song& writableSong(SongDocument& doc) {
+    return doc.song_;
+}
+
+} // namespace pokopen

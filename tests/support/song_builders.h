@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/song_document.h"
 #include "model/song.h"
 
 #include <cstdint>

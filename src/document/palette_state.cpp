@@ -1,4 +1,4 @@
-#include "score/palette_state.h"
+#include "document/palette_state.h"
 
 namespace pokopen {
 

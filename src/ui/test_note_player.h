@@ -1,7 +1,7 @@
 #pragma once
 
 #include "midi/midi_out.h"
-#include "parts/test_note.h"
+#include "midi/test_note.h"
 
 #include <functional>
 #include <span>

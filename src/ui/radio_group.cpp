@@ -1,4 +1,4 @@
-#include "curves/ui_widgets.h"
+#include "ui/radio_group.h"
 
 #include <QButtonGroup>
 #include <QFontMetrics>

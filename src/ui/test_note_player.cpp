@@ -1,4 +1,4 @@
-#include "parts/test_note_player.h"
+#include "ui/test_note_player.h"
 
 #include <QApplication>
 

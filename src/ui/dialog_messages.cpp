@@ -1,4 +1,4 @@
-#include "app/dialog_messages.h"
+#include "ui/dialog_messages.h"
 
 #include <QApplication>
 #include <QMessageBox>

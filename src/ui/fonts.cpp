@@ -1,4 +1,4 @@
-#include "app/program.h"
+#include "ui/fonts.h"
 
 #include <QFont>
 #include <QFontMetrics>

@@ -1,6 +1,6 @@
-#include "app/prompts.h"
+#include "ui/prompts.h"
 
-#include "app/program.h"
+#include "ui/fonts.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/image_view.h"
+#include "ui/image_view.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,6 +1,6 @@
-#include "app/wait_window.h"
+#include "ui/wait_window.h"
 
-#include "app/program.h"
+#include "ui/fonts.h"
 
 #include <QApplication>
 #include <QLabel>

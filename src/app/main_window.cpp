@@ -103,6 +103,15 @@ TfrmMain::TfrmMain(const QStringList& arguments, std::unique_ptr<Prompts> prompt
     palette_ = new TfrmPalette(session_, iniPath_, this);
     find_ = new TfrmFind(session_, this);
     setAcceptDrops(true);
+    {
+        const QSettings ini(iniPath_, QSettings::IniFormat);
+        recovery_ = std::make_unique<SessionRecovery>(session_, *prompts_, this,
+                                                      files.recoveryFolder.isEmpty() ? defaultRecoveryFolder()
+                                                                                     : files.recoveryFolder,
+                                                      autosaveIntervalSeconds(ini));
+    }
+    // Changes let go at the unsaved-changes question leave nothing to recover.
+    connect(this, &TfrmMain::changesDiscarded, this, [this] { recovery_->songSavedOrDiscarded(); });
     formCreate(arguments);
 }
 
@@ -327,6 +336,12 @@ void TfrmMain::buildPages(QWidget* client) {
 
 void TfrmMain::formCreate(const QStringList& arguments) {
     session_.state.fmMode = false;
+    // Autosaves of programs that are gone come first; a restored song takes the place of the
+    // command line's song.
+    if (recovery_->offerAtStartUp()) {
+        resetView();
+        return;
+    }
     // The arguments joined with blanks until they name an existing file.
     QString path;
     for (const QString& argument : arguments) {
@@ -453,12 +468,7 @@ bool TfrmMain::loadSong(const QString& path) {
     }
     if (!result.ok()) {
         // The song in memory is untouched; so are the file it belongs to and its history.
-        QString text = QStringLiteral("ﾌｧｲﾙ %1 は開けません").arg(QDir::toNativeSeparators(path));
-        if (result.error == FileError::Malformed)
-            text += QStringLiteral("\n（%1行目: %2）")
-                        .arg(result.line)
-                        .arg(QString::fromStdString(result.message));
-        prompts_->showError(this, text);
+        prompts_->showError(this, unreadableFileText(path, result));
         return false;
     }
     resetView();
@@ -466,8 +476,10 @@ bool TfrmMain::loadSong(const QString& path) {
 }
 
 bool TfrmMain::reportSave(const FileResult& result, const QString& path) {
-    if (result.ok())
+    if (result.ok()) {
+        recovery_->songSavedOrDiscarded(); // a failed save keeps the autosave
         return true;
+    }
     prompts_->showError(this, QStringLiteral("ﾌｧｲﾙ %1 を作成できません").arg(QDir::toNativeSeparators(path)));
     return false;
 }
@@ -615,6 +627,7 @@ void TfrmMain::formClose() {
     }
     palette_->savePosition();
     palette_->hide();
+    recovery_->programEnds();
 }
 
 void TfrmMain::showEvent(QShowEvent* event) {

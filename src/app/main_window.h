@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/session_recovery.h"
 #include "document/song_document.h"
 #include "ui/prompts.h"
 
@@ -40,7 +41,8 @@ public:
     // Where the program's own files go; empty paths: where the running program keeps them.
     struct Files {
         QString iniPath;
-        QString playFilePath; // the test-play MIDI file
+        QString playFilePath;   // the test-play MIDI file
+        QString recoveryFolder; // the autosave files
     };
 
     // `arguments` are the command-line arguments after the program name.
@@ -49,6 +51,8 @@ public:
     ~TfrmMain() override;
 
     SongDocument& session() { return session_; }
+    // Autosave and crash recovery.
+    SessionRecovery& recovery() { return *recovery_; }
 
     // File commands (menu and toolbar).
     void mnuNewClick();
@@ -156,6 +160,7 @@ private:
     SignaturePage* signaturePage_ = nullptr;
     PartPage* partPage_ = nullptr;
     int shownTab_ = 0;
+    std::unique_ptr<SessionRecovery> recovery_;
 
 public:
     // Controls, named as the program's design names them (objectName too).

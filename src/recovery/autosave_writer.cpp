@@ -1,5 +1,11 @@
 #include "recovery/autosave_writer.h"
 
+#ifdef __linux__
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#endif
+
 namespace pokopen {
 
 AutosaveWriter::AutosaveWriter(RecoveryStore& store, Done done)
@@ -34,6 +40,13 @@ bool AutosaveWriter::waitIdle(std::chrono::milliseconds timeout) const {
 }
 
 void AutosaveWriter::run() {
+#ifdef __linux__
+    // A background writer: woken by the window's thread, it must not take the processor from it
+    // (a batch thread does not preempt at wake-up), and it yields to the program's other work.
+    sched_param batch{};
+    pthread_setschedparam(pthread_self(), SCHED_BATCH, &batch);
+    setpriority(PRIO_PROCESS, 0, 10); // Linux: the calling thread's own nice value
+#endif
     for (;;) {
         Job job;
         {

@@ -347,15 +347,5 @@ TEST_F(RecoveryStoreTest, FullDiskKeepsThePreviousAutosaveFile) {
     EXPECT_EQ(s->writeOwn(bigger, s->generation()), RecoveryStore::WriteResult::Written);
 }
 
-TEST_F(RecoveryStoreTest, UnwritableFolderFailsWithoutHarm) {
-    QFile blocker(folder()); // a file where the folder should be
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    auto s = store();
-    EXPECT_EQ(s->writeOwn("song", s->generation()), RecoveryStore::WriteResult::Failed);
-    EXPECT_TRUE(s->ownRecoveryPath().isEmpty());
-    EXPECT_EQ(s->takeOrphans().size(), 0u);
-}
-
 } // namespace
 } // namespace pokopen

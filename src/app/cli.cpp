@@ -6,6 +6,7 @@
 #include "model/song_end.h"
 #include "model/song_file.h"
 #include "model/text_codec.h"
+#include "notation/musicxml_writer.h"
 
 namespace pokopen {
 
@@ -14,7 +15,8 @@ namespace {
 constexpr const char* USAGE = "usage: pokopen-cli info SONG\n"
                               "       pokopen-cli convert SONG OUT.kn2\n"
                               "       pokopen-cli export-midi [--fm] SONG OUT.mid\n"
-                              "       pokopen-cli render [--soundfont SF2] [--rate HZ] SONG OUT.wav\n";
+                              "       pokopen-cli render [--soundfont SF2] [--rate HZ] SONG OUT.wav\n"
+                              "       pokopen-cli export-musicxml SONG OUT.musicxml\n";
 
 int usage(std::ostream& err) {
     err << USAGE;
@@ -68,6 +70,17 @@ int exportMidi(const std::string& in, const std::string& outPath, bool fm, std::
     return 0;
 }
 
+int exportMusicXml(const std::string& in, const std::string& outPath, std::ostream& err) {
+    Song song;
+    if (!load(in, song, err))
+        return 1;
+    if (!writeMusicXmlFile(outPath, song)) {
+        err << "pokopen-cli: " << outPath << ": cannot be created\n";
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -89,6 +102,8 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         if (rest.size() == 2)
             return exportMidi(rest[0], rest[1], fm, err);
     }
+    if (command == "export-musicxml" && args.size() == 3)
+        return exportMusicXml(args[1], args[2], err);
     if (command == "render") {
         if (!render) {
             err << "pokopen-cli: render: this build has no synthesizer\n";

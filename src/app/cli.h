@@ -14,9 +14,9 @@ namespace pokopen {
 using CliCommand =
     std::function<int(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)>;
 
-// The command-line tool: info, convert, export-midi, and render when `render` is given (it needs
-// the synthesizer, which the model library does not link). Returns the exit status
-// (0 success, 1 failure, 2 wrong usage).
+// The command-line tool: info, convert, export-midi, export-musicxml, and render when `render` is given (it
+// needs the synthesizer, which the model library does not link). Returns the exit status (0 success, 1
+// failure, 2 wrong usage).
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const CliCommand& render = {});
 

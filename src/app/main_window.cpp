@@ -3,6 +3,7 @@
 #include "app/about_dialog.h"
 #include "app/fm_mode.h"
 #include "app/help.h"
+#include "app/musicxml_export.h"
 #include "app/settings_dialog.h"
 #include "app/toolbar_icons.h"
 #include "curves/curve_page.h"
@@ -144,6 +145,8 @@ void TfrmMain::buildMenu() {
         &TfrmMain::mnuSaveAsClick);
     add(file, mnuMidiOut, "mnuMidiOut", QStringLiteral("MIDIファイル出力(&M)..."),
         QKeySequence(Qt::CTRL | Qt::Key_M), &TfrmMain::mnuMidiOutClick);
+    add(file, mnuMusicXmlOut, "mnuMusicXmlOut", QStringLiteral("MusicXML出力(&X)..."), {},
+        &TfrmMain::mnuMusicXmlOutClick);
     file->addSeparator();
     add(file, mnuSet, "mnuSet", QStringLiteral("曲の設定(&T)..."), {}, &TfrmMain::mnuSetClick);
     add(file, mnuAllPart, "mnuAllPart", QStringLiteral("パートの一括設定(&P)..."), {},
@@ -608,6 +611,10 @@ void TfrmMain::mnuMidiOutClick() {
     if (!written)
         prompts_->showError(this,
                             QStringLiteral("ﾌｧｲﾙ %1 を作成できません").arg(QDir::toNativeSeparators(path)));
+}
+
+void TfrmMain::mnuMusicXmlOutClick() {
+    exportMusicXml(this, *prompts_, executableFolder(), toQ(session_.fileTitle()), session_.song());
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

@@ -61,6 +61,7 @@ public:
     void mnuSaveAsClick();
     void mnuExitClick();
     void mnuMidiOutClick();
+    void mnuMusicXmlOutClick();
     void mnuSetClick();
     void mnuFMClick();
     void mnuHelpContClick();
@@ -185,6 +186,7 @@ public:
     QAction* mnuSave = nullptr;
     QAction* mnuSaveAs = nullptr;
     QAction* mnuMidiOut = nullptr;
+    QAction* mnuMusicXmlOut = nullptr;
     QAction* mnuSet = nullptr;
     QAction* mnuAllPart = nullptr;
     QAction* mnuFM = nullptr;

@@ -48,6 +48,17 @@ QString DialogPrompts::midiFileName(QWidget* parent, const QString& folder, cons
     return dialog.selectedFiles().constFirst();
 }
 
+QString DialogPrompts::musicXmlFileName(QWidget* parent, const QString& folder, const QString& proposedName) {
+    QFileDialog dialog(parent, QStringLiteral("MusicXMLファイル出力"), QDir(folder).filePath(proposedName),
+                       QStringLiteral("MusicXMLファイル(*.musicxml)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("musicxml"));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
 void DialogPrompts::showError(QWidget* parent, const QString& text) {
     QMessageBox::critical(parent, PROGRAM_TITLE, text);
 }

@@ -21,6 +21,7 @@ public:
     virtual QString openFileName(QWidget* parent, const QString& folder) = 0;
     virtual QString saveFileName(QWidget* parent, const QString& folder, const QString& proposedName) = 0;
     virtual QString midiFileName(QWidget* parent, const QString& folder, const QString& proposedName) = 0;
+    virtual QString musicXmlFileName(QWidget* parent, const QString& folder, const QString& proposedName) = 0;
     virtual void showError(QWidget* parent, const QString& text) = 0;
     // A message with the information icon and OK.
     virtual void showInformation(QWidget* parent, const QString& text) = 0;
@@ -57,6 +58,7 @@ public:
     QString openFileName(QWidget* parent, const QString& folder) override;
     QString saveFileName(QWidget* parent, const QString& folder, const QString& proposedName) override;
     QString midiFileName(QWidget* parent, const QString& folder, const QString& proposedName) override;
+    QString musicXmlFileName(QWidget* parent, const QString& folder, const QString& proposedName) override;
     void showError(QWidget* parent, const QString& text) override;
     void showInformation(QWidget* parent, const QString& text) override;
     RecoveryChoice askRecovery(QWidget* parent, const QString& songName, const QDateTime& time) override;

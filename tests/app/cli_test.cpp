@@ -2,6 +2,7 @@
 #include "midi/midi_file.h"
 #include "model/new_song.h"
 #include "model/song_file.h"
+#include "notation/musicxml_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -55,6 +56,11 @@ TEST_F(CliTest, ConvertAndExportWriteWhatTheProgramWrites) {
     readWholeFile(path("new.mid"), mid);
     const auto expected = buildMidiFile(makeNewSong(), true);
     EXPECT_EQ(mid, std::string(expected.begin(), expected.end()));
+
+    EXPECT_EQ(run({"export-musicxml", path("new.kn2"), path("new.musicxml")}), 0);
+    std::string xml;
+    readWholeFile(path("new.musicxml"), xml);
+    EXPECT_EQ(xml, buildMusicXml(makeNewSong()));
 }
 
 TEST_F(CliTest, FailuresNameTheFileAndLine) {
@@ -67,6 +73,10 @@ TEST_F(CliTest, FailuresNameTheFileAndLine) {
     ASSERT_TRUE(saveSongFile(path("new.kn2"), makeNewSong()).ok());
     EXPECT_EQ(run({"export-midi", path("new.kn2"), path("no/dir/x.mid")}), 1);
     EXPECT_NE(err_.str().find("no/dir/x.mid"), std::string::npos);
+    EXPECT_EQ(run({"export-musicxml", path("missing.kn2"), path("x.musicxml")}), 1);
+    EXPECT_FALSE(fs::exists(path("x.musicxml")));
+    EXPECT_EQ(run({"export-musicxml", path("new.kn2"), path("no/dir/x.musicxml")}), 1);
+    EXPECT_NE(err_.str().find("no/dir/x.musicxml"), std::string::npos);
 }
 
 TEST_F(CliTest, WrongUsageExitsWithTwo) {
@@ -74,6 +84,7 @@ TEST_F(CliTest, WrongUsageExitsWithTwo) {
     EXPECT_EQ(run({"info"}), 2);
     EXPECT_EQ(run({"frobnicate", "a"}), 2);
     EXPECT_EQ(run({"export-midi", "--fm", "a"}), 2);
+    EXPECT_EQ(run({"export-musicxml", "a"}), 2);
     EXPECT_NE(err_.str().find("usage:"), std::string::npos);
 }
 

@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "curves/curve_page.h"
 #include "midi/midi_file.h"
 #include "model/new_song.h"
 #include "model/song_file.h"
@@ -6,6 +7,7 @@
 #include "recovery/recovery_test_support.h"
 #include "score/palette_window.h"
 #include "score/score_page.h"
+#include "signature/signature_page.h"
 #include "support/song_builders.h"
 #include "ui/image_view.h"
 
@@ -43,6 +45,7 @@ public:
         std::deque<QString> openNames;
         std::deque<QString> saveNames;
         std::deque<QString> midiNames;
+        std::deque<QString> musicXmlNames;
         QStringList errors;
         QStringList proposedNames;
         int questions = 0;
@@ -67,6 +70,10 @@ public:
     QString midiFileName(QWidget*, const QString&, const QString& proposed) override {
         s_.proposedNames << proposed;
         return take(s_.midiNames, QString());
+    }
+    QString musicXmlFileName(QWidget*, const QString&, const QString& proposed) override {
+        s_.proposedNames << proposed;
+        return take(s_.musicXmlNames, QString());
     }
     void showError(QWidget*, const QString& text) override { s_.errors << text; }
     void showInformation(QWidget*, const QString& text) override { s_.infos << text; }
@@ -166,8 +173,8 @@ TEST_F(MainWindowTest, MenusHoldTheirItemsShortcutsAndSeparators) {
         entries("mnuFile"),
         (QStringList{QStringLiteral("新規作成(&N)|Ctrl+N"), QStringLiteral("ファイルを開く(&O)...|Ctrl+O"),
                      "-", QStringLiteral("上書き保存(&S)|Ctrl+S"), QStringLiteral("名前を付けて保存(&A)...|"),
-                     QStringLiteral("MIDIファイル出力(&M)...|Ctrl+M"), "-",
-                     QStringLiteral("曲の設定(&T)...|"), QStringLiteral("パートの一括設定(&P)...|"),
+                     QStringLiteral("MIDIファイル出力(&M)...|Ctrl+M"), QStringLiteral("MusicXML出力(&X)...|"),
+                     "-", QStringLiteral("曲の設定(&T)...|"), QStringLiteral("パートの一括設定(&P)...|"),
                      QStringLiteral("MIDI出力の設定(&D)...|"), QStringLiteral("FM音源モード(&F)|"), "-",
                      QStringLiteral("ぽこぺんシーケンサの終了(&X)|")}));
     EXPECT_EQ(entries("mnuEdit"),
@@ -451,6 +458,26 @@ TEST_F(MainWindowTest, MidiExportWritesTheFileOrSaysItCannot) {
     EXPECT_TRUE(script.errors[0].contains(QStringLiteral("tune.mid を作成できません")));
 }
 
+TEST_F(MainWindowTest, MusicXmlExportWritesTheScoreOrSaysItCannot) {
+    saveNote(path("tune.kn2"));
+    auto w = make({path("tune.kn2")});
+    script.musicXmlNames = {path("tune.musicxml")};
+    w->mnuMusicXmlOut->trigger();
+    EXPECT_EQ(script.proposedNames.value(0), "tune.musicxml");
+    QFile xml(path("tune.musicxml"));
+    ASSERT_TRUE(xml.open(QIODevice::ReadOnly));
+    const QByteArray text = xml.readAll();
+    EXPECT_TRUE(text.startsWith("<?xml"));
+    EXPECT_TRUE(text.contains("<score-partwise version=\"4.0\">"));
+    EXPECT_TRUE(script.errors.isEmpty());
+
+    script.musicXmlNames = {path("missing/folder/tune.musicxml")};
+    w->mnuMusicXmlOut->trigger();
+    ASSERT_EQ(script.errors.size(), 1);
+    EXPECT_TRUE(script.errors[0].contains(QStringLiteral("tune.musicxml を作成できません")));
+    EXPECT_FALSE(QFile::exists(path("missing/folder/tune.musicxml")));
+}
+
 TEST_F(MainWindowTest, FmModeAsksOnlyToSwitchOnAndSurvivesNewAndOpen) {
     saveNote(path("fm.kn2"));
     auto w = make();
@@ -731,6 +758,96 @@ TEST(RecoveryBox, NamesTheSongAndTimeAndRestoresByDefault) {
     });
     EXPECT_EQ(prompts.askDiscardRecovery(nullptr), Prompts::Answer::No);
     EXPECT_EQ(question, QStringLiteral("自動保存された内容を削除します。よろしいですか？"));
+}
+
+// Ctrl+Z and Ctrl+Y on the main window, as the keyboard sends them.
+void pressUndo(TfrmMain& w) {
+    QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+}
+void pressRedo(TfrmMain& w) {
+    QTest::keyClick(&w, Qt::Key_Y, Qt::ControlModifier);
+}
+
+TEST_F(MainWindowTest, UndoAndRedoOfNotesRestoreTheRowsThePixelsAndSave) {
+    auto w = make();
+    w->show();
+    QApplication::setActiveWindow(w.get());
+    ImageView* staff = w->scorePage()->imgScore();
+    const QImage empty = staff->image().copy();
+    // Three quarter notes on C4 at ticks 12, 36 and 60 (three pixels a tick).
+    for (int x : {120, 192, 264}) {
+        QTest::mouseMove(staff, QPoint(x, 148));
+        QTest::mouseClick(staff, Qt::LeftButton, {}, QPoint(x, 148));
+    }
+    ASSERT_EQ(w->session().song().row(0).count(), 2 + 6);
+    const QImage three = staff->image().copy();
+    EXPECT_EQ(w->mnuUndo->text(), QStringLiteral("元に戻す(&U) - 音符の入力"));
+    EXPECT_FALSE(w->mnuRedo->isEnabled());
+
+    w->pagMain->setCurrentWidget(w->tabPan); // undo turns back to the staff
+    pressUndo(*w);
+    pressUndo(*w);
+    EXPECT_EQ(w->pagMain->currentWidget(), w->tabScore);
+    EXPECT_EQ(w->session().song().row(0).count(), 2 + 2);
+    EXPECT_EQ(w->mnuRedo->text(), QStringLiteral("やり直し(&R) - 音符の入力"));
+    EXPECT_TRUE(w->tolSave->isEnabled());
+    pressUndo(*w);
+    EXPECT_EQ(staff->image(), empty);
+    EXPECT_FALSE(w->tolSave->isEnabled()) << "back at the new song";
+    EXPECT_FALSE(w->mnuUndo->isEnabled());
+    EXPECT_EQ(w->mnuUndo->text(), QStringLiteral("元に戻す(&U)"));
+    for (int k = 0; k < 3; ++k)
+        pressRedo(*w);
+    EXPECT_EQ(staff->image(), three);
+    EXPECT_TRUE(w->tolSave->isEnabled());
+    EXPECT_EQ(checkStore(w->session().song()), "");
+}
+
+TEST_F(MainWindowTest, UndoTakesBackACurveStrokeAndASignatureChangeOnTheirPages) {
+    auto w = make();
+    w->show();
+    QApplication::setActiveWindow(w.get());
+    w->barMeas->setValue(3);
+    w->btnPart[4]->click();
+    w->pagMain->setCurrentWidget(w->tabExp);
+    auto* graph = w->expPage()->findChild<ImageView*>("imgExp");
+    const QImage before = graph->image().copy();
+    const Song songBefore = w->session().song();
+    QTest::mousePress(graph, Qt::LeftButton, {}, QPoint(90, 100));
+    QTest::mouseMove(graph, QPoint(99, 120));
+    QTest::mouseMove(graph, QPoint(117, 200));
+    QTest::mouseRelease(graph, Qt::LeftButton, {}, QPoint(117, 200));
+    ASSERT_NE(graph->image(), before);
+    const QImage stroke = graph->image().copy();
+    EXPECT_EQ(w->mnuUndo->text(), QStringLiteral("元に戻す(&U) - 強弱の入力"));
+
+    // A key change at measure 6, made on the signature page.
+    w->signaturePage()->setPrompts({[](int) { return std::optional<int>(16); },
+                                    [](int) { return std::optional<int>(); }, [](const QString&) {}});
+    w->barMeas->setValue(6);
+    w->pagMain->setCurrentWidget(w->tabAlter);
+    w->signaturePage()->btnStlChangeClick();
+    EXPECT_EQ(w->mnuUndo->text(), QStringLiteral("元に戻す(&U) - 調の変更"));
+
+    w->btnPart[0]->click();
+    w->pagMain->setCurrentWidget(w->tabScore);
+    pressUndo(*w); // the key change: back on its page and measure
+    EXPECT_EQ(w->pagMain->currentWidget(), w->tabAlter);
+    EXPECT_EQ(w->barMeas->value(), 6);
+    pressUndo(*w); // the whole stroke at once: its page, part and measure, drawn as before
+    EXPECT_EQ(w->pagMain->currentWidget(), w->tabExp);
+    EXPECT_EQ(w->session().state.currentPart, 4);
+    EXPECT_EQ(w->barMeas->value(), 3);
+    EXPECT_EQ(w->lblMeas->text(), QStringLiteral("3小節目"));
+    EXPECT_EQ(graph->image(), before);
+    EXPECT_EQ(w->session().song(), songBefore);
+    EXPECT_FALSE(w->tolSave->isEnabled());
+    pressRedo(*w);
+    EXPECT_EQ(graph->image(), stroke);
+    // Ctrl+Shift+Z redoes too.
+    QTest::keyClick(w.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(w->pagMain->currentWidget(), w->tabAlter);
+    EXPECT_FALSE(w->mnuRedo->isEnabled());
 }
 
 } // namespace

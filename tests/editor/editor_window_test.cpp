@@ -214,5 +214,34 @@ TEST_F(EditorWindow, OperationsShowTheWaitWindowAndReportTheirChanges) {
     EXPECT_EQ(edited.count(), 1);
 }
 
+TEST_F(EditorWindow, CtrlZAndCtrlYInTheEditorTakeBackAPasteAndRedrawTheGrid) {
+    testing::addNote(writableSong(session), 0, 0, 24, 23);
+    open(0);
+    QApplication::setActiveWindow(window.get());
+    const Song before = session.song();
+    QTest::mouseClick(control<QToolButton>("btnSelA"), Qt::LeftButton);
+    clickCell(0, 0);
+    QTest::mouseClick(control<QPushButton>("btnCopy"), Qt::LeftButton);
+    QTest::mouseClick(control<QToolButton>("btnPoint"), Qt::LeftButton);
+    clickCell(2, 5);
+    const QImage grid = window->editorImage().copy();
+    QTest::mouseClick(control<QPushButton>("btnPaste"), Qt::LeftButton);
+    const QImage pasted = window->editorImage().copy();
+    ASSERT_NE(pasted, grid);
+    ASSERT_NE(session.song(), before);
+
+    // The pasted note's dot in the pointer's cell goes and comes back.
+    const int x = window->columnX()[2] + 1;
+    const int y = 18 + 17 * 5 + 1 + 30 / 4;
+    ASSERT_EQ(pixel(x, y), BLACK);
+    QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(session.song(), before);
+    EXPECT_EQ(pixel(x, y), grid.pixel(x, y));
+    EXPECT_FALSE(session.isModified());
+    QTest::keyClick(window.get(), Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(window->editorImage(), pasted);
+    EXPECT_EQ(session.undoName(), "小節の貼り付け");
+}
+
 } // namespace
 } // namespace pokopen

@@ -160,6 +160,10 @@ std::vector<RecoveryCandidate> RecoveryStore::takeOrphans() {
             lock->unlock(); // a lock left without a file: nothing to offer
             continue;
         }
+        // A write cut off by the crash may have left its temporary file: never a whole song.
+        for (const QString& partial : dir.entryList(
+                 {name + QLatin1String(RECOVERY_SUFFIX) + QStringLiteral(".*")}, QDir::Files | QDir::Hidden))
+            QFile::remove(dir.filePath(partial));
         RecoveryCandidate candidate;
         candidate.name = name;
         candidate.recoveryPath = path;

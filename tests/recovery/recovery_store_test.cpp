@@ -91,6 +91,9 @@ TEST_F(RecoveryStoreTest, OnlyEntriesOfProgramsThatAreGoneAreOffered) {
               RecoveryStore::WriteResult::Written);
     const QString unlockedPath = unlocked->ownRecoveryPath();
     unlocked.reset();
+    QFile partial(unlockedPath + ".Xy12Ab"); // the temporary file of a write the crash cut off
+    ASSERT_TRUE(partial.open(QIODevice::WriteOnly));
+    partial.close();
 
     auto starting = store(1004);
     std::vector<RecoveryCandidate> found = starting->takeOrphans();
@@ -98,6 +101,7 @@ TEST_F(RecoveryStoreTest, OnlyEntriesOfProgramsThatAreGoneAreOffered) {
     EXPECT_EQ(found[0].recoveryPath, crashed);
     EXPECT_EQ(found[0].song, songWithNotes(3));
     EXPECT_EQ(found[1].recoveryPath, unlockedPath);
+    EXPECT_FALSE(partial.exists());
     EXPECT_EQ(running->takeOrphans().size(), 0u) << "held by the program that found them";
 
     // Left for later: the next program finds them again; the running one's entry never.

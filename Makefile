@@ -3,7 +3,7 @@ PRESET ?= debug
 BUILD  := build/$(PRESET)
 JOBS   ?= $(shell nproc)
 
-.PHONY: all deps configure build run test asan-test fuzz format format-check clean
+.PHONY: all deps configure build run test asan-test asan-ui-test tsan-test fuzz format format-check clean
 
 all: build
 
@@ -27,6 +27,20 @@ asan-test: deps
 	@test -f build/asan/build.ninja || cmake --preset asan
 	cmake --build build/asan -j $(JOBS)
 	cd build/asan && ctest --output-on-failure -j $(JOBS) -L logic
+
+# The window and output tests under AddressSanitizer and UndefinedBehaviorSanitizer (offscreen).
+asan-ui-test: deps
+	@test -f build/asan-ui/build.ninja || cmake --preset asan-ui
+	cmake --build build/asan-ui -j $(JOBS) --target window_tests output_tests
+	cd build/asan-ui && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -L 'window|output'
+
+# The output tests (scheduler thread, SoundFont loader, file player) under ThreadSanitizer;
+# tests/sanitizers/tsan.supp says what it leaves out and why.
+tsan-test: deps
+	@test -f build/tsan/build.ninja || cmake --preset tsan
+	cmake --build build/tsan -j $(JOBS) --target output_tests
+	cd build/tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/sanitizers/tsan.supp \
+	  ctest --output-on-failure -j $(JOBS) -L output
 
 fuzz:
 	POKOPEN_WITH_FUZZ=1 scripts/install-deps

@@ -1,5 +1,6 @@
 #include "app/cli.h"
 
+#include "app/version.h"
 #include "midi/midi_file.h"
 #include "midi/song_loader.h"
 #include "model/edit_state.h"
@@ -8,15 +9,19 @@
 #include "model/text_codec.h"
 #include "notation/musicxml_writer.h"
 
+#include <algorithm>
+
 namespace pokopen {
 
 namespace {
 
-constexpr const char* USAGE = "usage: pokopen-cli info SONG\n"
-                              "       pokopen-cli convert SONG OUT.kn2\n"
-                              "       pokopen-cli export-midi [--fm] SONG OUT.mid\n"
-                              "       pokopen-cli render [--soundfont SF2] [--rate HZ] SONG OUT.wav\n"
-                              "       pokopen-cli export-musicxml SONG OUT.musicxml\n";
+constexpr const char* USAGE =
+    "usage: pokopen-cli info SONG\n"
+    "       pokopen-cli convert SONG OUT.kn2\n"
+    "       pokopen-cli export-midi [--fm] SONG OUT.mid\n"
+    "       pokopen-cli render [--soundfont SF2] [--rate HZ] [--no-normalize] SONG OUT.wav\n"
+    "       pokopen-cli export-musicxml SONG OUT.musicxml\n"
+    "       pokopen-cli --help | --version\n";
 
 int usage(std::ostream& err) {
     err << USAGE;
@@ -36,7 +41,9 @@ int info(const std::string& path, std::ostream& out, std::ostream& err) {
     if (!load(path, song, err))
         return 1;
     EditState state;
-    const std::int32_t end = findSongEnd(song, state);
+    // A note that runs to the very end of the song stops at the start of measure 1001, which
+    // does not exist: the song ends in the last measure, as jump to end shows it.
+    const std::int32_t end = std::min(findSongEnd(song, state), MAX_MEASURES - 1);
     out << "title: " << decodeSongText(song.songTitle).toStdString() << "\n";
     out << "copyright: " << decodeSongText(song.songCopyright).toStdString() << "\n";
     out << "format: " << (formatOfPath(path) == SongFormat::Kn2 ? "kn2" : "knb") << "\n";
@@ -113,8 +120,12 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         if (status >= 0)
             return status;
     }
-    if (command == "--help" || command == "-h" || command == "help") {
+    if ((command == "--help" || command == "-h" || command == "help") && args.size() == 1) {
         out << USAGE;
+        return 0;
+    }
+    if (command == "--version" && args.size() == 1) {
+        out << "pokopen-cli " << POKOPEN_VERSION << "\n";
         return 0;
     }
     return usage(err);

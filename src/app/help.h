@@ -19,8 +19,10 @@ inline const QString MANUAL_INDEX = QStringLiteral("index.html");
 
 // The help contents command: opens the user manual in the user's browser. `manualPath` is the
 // manual's index page or the folder that holds it. A missing manual, or a browser that cannot be
-// started, is told in a message box that names the path. `open` defaults to
-// QDesktopServices::openUrl. Returns whether the manual was handed to the browser.
+// started, is told in a message box that names the path. `open` defaults to the desktop's
+// opener (xdg-open, watched until it ends, or QDesktopServices::openUrl); a failure of xdg-open
+// is told when it ends, after this has returned, unless `parent` has gone by then. Returns
+// whether the manual was handed to the browser. `messages` must live as long as `parent`.
 bool openHelp(const QString& manualPath, QWidget* parent, DialogMessages& messages = standardDialogMessages(),
               const UrlOpener& open = {});
 

@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/qt_translations.h"
 #include "app/test_hooks.h"
 #include "ui/fonts.h"
 
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pokopen"));
     pokopen::installFontSubstitutions();
+    pokopen::installQtTranslations(app);
     QStringList arguments = QApplication::arguments().mid(1);
     // A hidden option for the manual's pictures: --manual-view NAME SONG.
     QString manualView;

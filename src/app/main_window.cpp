@@ -5,6 +5,7 @@
 #include "app/help.h"
 #include "app/musicxml_export.h"
 #include "app/settings_dialog.h"
+#include "app/song_folder.h"
 #include "app/toolbar_icons.h"
 #include "curves/curve_page.h"
 #include "editor/editor_window.h"
@@ -43,6 +44,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSlider>
@@ -68,10 +70,6 @@ QString toQ(const std::string& s) {
 }
 
 } // namespace
-
-QString executableFolder() {
-    return QCoreApplication::applicationDirPath();
-}
 
 TfrmMain::TfrmMain(const QStringList& arguments, std::unique_ptr<Prompts> prompts, Files files,
                    QWidget* parent)
@@ -100,6 +98,9 @@ TfrmMain::TfrmMain(const QStringList& arguments, std::unique_ptr<Prompts> prompt
     buildSelectors(client);
     buildPages(client);
     setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT + menuBar()->sizeHint().height());
+    // The window starts in the middle of the screen, as the dialogs and the player do.
+    if (const QScreen* s = screen())
+        move(s->availableGeometry().center() - rect().center());
     // The palette lives as long as the main window and shows while the staff page is on view.
     palette_ = new TfrmPalette(session_, iniPath_, this);
     find_ = new TfrmFind(session_, this);
@@ -116,7 +117,15 @@ TfrmMain::TfrmMain(const QStringList& arguments, std::unique_ptr<Prompts> prompt
     formCreate(arguments);
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain() {
+    // The note entry controller and the part page keep a reference to midiOut_ in their test-note
+    // players, and a note still marked as sounding is silenced when they go. Qt would delete
+    // them only after the members, midiOut_ among them: delete them while the device lives
+    // (quietly: the page leaving the tabs is no tab change to show).
+    const QSignalBlocker quiet(pagMain);
+    delete noteEntry_;
+    delete partPage_;
+}
 
 void TfrmMain::buildMenu() {
     auto add = [this](QMenu* menu, QAction*& action, const char* name, const QString& caption,
@@ -438,7 +447,7 @@ void TfrmMain::mnuNewClick() {
 void TfrmMain::mnuOpenClick() {
     if (!confirmDiscard())
         return;
-    const QString path = prompts_->openFileName(this, executableFolder());
+    const QString path = prompts_->openFileName(this, SongFolder(iniPath_).startFolder());
     if (path.isEmpty())
         return;
     // The dialog's choice is taken with its extension exactly as typed.
@@ -474,6 +483,7 @@ bool TfrmMain::loadSong(const QString& path) {
         prompts_->showError(this, unreadableFileText(path, result));
         return false;
     }
+    SongFolder(iniPath_).remember(path);
     resetView();
     return true;
 }
@@ -481,6 +491,7 @@ bool TfrmMain::loadSong(const QString& path) {
 bool TfrmMain::reportSave(const FileResult& result, const QString& path) {
     if (result.ok()) {
         recovery_->songSavedOrDiscarded(); // a failed save keeps the autosave
+        SongFolder(iniPath_).remember(toQ(session_.filePath()));
         return true;
     }
     prompts_->showError(this, QStringLiteral("ﾌｧｲﾙ %1 を作成できません").arg(QDir::toNativeSeparators(path)));
@@ -508,8 +519,8 @@ void TfrmMain::mnuSaveAsClick() {
 }
 
 bool TfrmMain::saveAs() {
-    const QString path =
-        prompts_->saveFileName(this, executableFolder(), toQ(session_.fileTitle()) + QStringLiteral(".kn2"));
+    const QString path = prompts_->saveFileName(this, SongFolder(iniPath_).startFolder(),
+                                                toQ(session_.fileTitle()) + QStringLiteral(".kn2"));
     if (path.isEmpty())
         return false;
     FileResult result;
@@ -598,8 +609,8 @@ void TfrmMain::mnuAboutClick() {
 }
 
 void TfrmMain::mnuMidiOutClick() {
-    const QString path =
-        prompts_->midiFileName(this, executableFolder(), toQ(session_.fileTitle()) + QStringLiteral(".mid"));
+    const QString path = prompts_->midiFileName(this, SongFolder(iniPath_).startFolder(),
+                                                toQ(session_.fileTitle()) + QStringLiteral(".mid"));
     if (path.isEmpty())
         return;
     bool written = false;
@@ -614,7 +625,8 @@ void TfrmMain::mnuMidiOutClick() {
 }
 
 void TfrmMain::mnuMusicXmlOutClick() {
-    exportMusicXml(this, *prompts_, executableFolder(), toQ(session_.fileTitle()), session_.song());
+    exportMusicXml(this, *prompts_, SongFolder(iniPath_).startFolder(), toQ(session_.fileTitle()),
+                   session_.song());
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
@@ -738,8 +750,14 @@ void TfrmMain::showPartSettings() {
 }
 
 void TfrmMain::mnuAllPartClick() {
+    // The dialog auditions on the device chosen in the MIDI output settings, as test notes do.
     TfrmAllPart dialog(
-        session_, [] { return std::unique_ptr<MidiOut>(std::make_unique<NullMidiOut>()); }, this);
+        session_,
+        [this] {
+            QSettings ini(iniPath_, QSettings::IniFormat);
+            return makeMidiOut(readMidiOutSettings(ini));
+        },
+        this);
     dialog.exec();
     if (dialog.songChanged())
         showPartSettings();

@@ -40,6 +40,9 @@ class TfrmMain : public QMainWindow {
 public:
     // Where the program's own files go; empty paths: where the running program keeps them.
     struct Files {
+        Files(QString ini = {}, QString playFile = {}, QString recovery = {})
+            : iniPath(std::move(ini)), playFilePath(std::move(playFile)),
+              recoveryFolder(std::move(recovery)) {}
         QString iniPath;
         QString playFilePath;   // the test-play MIDI file
         QString recoveryFolder; // the autosave files
@@ -217,8 +220,5 @@ public:
     QToolButton* tolHelp = nullptr;
     QToolButton* tolExit = nullptr;
 };
-
-// The folder of the program's executable (initial folder of the file dialogs).
-QString executableFolder();
 
 } // namespace pokopen

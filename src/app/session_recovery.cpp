@@ -10,7 +10,7 @@ QString unreadableFileText(const QString& path, const FileResult& result) {
     QString text = QStringLiteral("ﾌｧｲﾙ %1 は開けません").arg(QDir::toNativeSeparators(path));
     if (result.error == FileError::Malformed)
         text +=
-            QStringLiteral("\n（%1行目: %2）").arg(result.line).arg(QString::fromStdString(result.message));
+            QStringLiteral("\n（%1行目: %2）").arg(result.line).arg(QString::fromStdString(result.japanese));
     return text;
 }
 

@@ -275,7 +275,8 @@ void SongDocument::adopt(Song song, const std::string& path, const std::string& 
 
 FileResult SongDocument::save() {
     if (untitled_)
-        return {FileError::CannotCreate, 0, "the song has no file yet", false};
+        return {FileError::CannotCreate, 0, "the song has no file yet", false,
+                "曲のファイルがまだありません"};
     // A song read from a .knb file is saved as a .kn2 file of the same name beside it.
     std::filesystem::path target(filePath_);
     target.replace_extension(".kn2");

@@ -11,6 +11,7 @@ namespace pokopen {
 void collectMiniNotes(const EventRow& row, std::span<const MiniColumn> columns, std::vector<MiniMark>& out) {
     if (columns.empty())
         return;
+    const std::size_t firstMark = out.size();
     constexpr std::size_t MAX_COLUMNS = 8;
     const std::size_t n = std::min(columns.size(), MAX_COLUMNS);
     // Start of the note last begun on each line; notes begun before the first column count as
@@ -57,6 +58,10 @@ void collectMiniNotes(const EventRow& row, std::span<const MiniColumn> columns, 
             }
         }
     }
+    // Marks are drawn line by line, top line first, and in event order within a line: several
+    // lines share a pixel row of the cell, and a later line's mark covers an earlier one's.
+    std::stable_sort(out.begin() + static_cast<std::ptrdiff_t>(firstMark), out.end(),
+                     [](const MiniMark& a, const MiniMark& b) { return a.line < b.line; });
 }
 
 } // namespace pokopen

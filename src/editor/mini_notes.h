@@ -33,7 +33,8 @@ struct MiniMark {
 // Appends the marks of every note of `row` that shows in `columns`. A note sounding into a
 // column from before it is drawn from the cell's first pixel; a note running on past a column
 // is drawn to its last pixel and goes on in the next one. Drum indexes are drawn like steps.
-// Walks the row once from the first column's start, and only as far as it must.
+// Walks the row once from the first column's start, and only as far as it must. The marks come
+// in drawing order: by line (0 first), and within a line in the order of the row's events.
 void collectMiniNotes(const EventRow& row, std::span<const MiniColumn> columns, std::vector<MiniMark>& out);
 
 } // namespace pokopen

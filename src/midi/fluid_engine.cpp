@@ -98,7 +98,9 @@ std::shared_ptr<FluidEngine> FluidEngine::create(const Options& options, std::st
         return nullptr;
     }
     FluidEngine* self = engine.get();
-    engine->loader_ = std::thread([self] {
+    engine->loader_ = std::thread([self, beforeLoading = options.beforeLoading] {
+        if (beforeLoading)
+            beforeLoading();
         const int id = looksLikeSoundFont(self->soundFont_)
                            ? fluid_synth_sfload(self->synth_.get(), self->soundFont_.c_str(), 1)
                            : FLUID_FAILED;

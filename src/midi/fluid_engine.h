@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -48,6 +49,9 @@ public:
         // Tried in order; the first that opens plays. "file" (with fileName) is for tests.
         std::vector<std::string> audioDrivers{"pulseaudio", "alsa"};
         std::string fileName;
+        // Runs on the loading thread before the SoundFont is read. Tests hold the load back
+        // here, as a SoundFont of hundreds of megabytes would, to see that nothing waits for it.
+        std::function<void()> beforeLoading;
     };
 
     // nullptr with `error` set when no audio output can be opened.

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <memory>
@@ -53,8 +54,13 @@ RenderResult renderMidi(const std::vector<std::uint8_t>& midiFile, const RenderO
                       });
 }
 
-RenderResult renderMidi(const std::vector<std::uint8_t>& midiFile, const RenderOptions& options,
-                        const RenderSink& sink) {
+namespace {
+
+// Receives the rendered sound as interleaved stereo floats (full scale 1.0).
+using FloatSink = std::function<bool(std::size_t totalFrames, const float* samples, std::size_t frames)>;
+
+RenderResult renderFloat(const std::vector<std::uint8_t>& midiFile, const RenderOptions& options,
+                         const FloatSink& sink) {
     captureFluidLog();
     SmfSequence sequence;
     if (!parseSmf(midiFile, sequence).ok)
@@ -92,7 +98,7 @@ RenderResult renderMidi(const std::vector<std::uint8_t>& midiFile, const RenderO
             static_cast<std::size_t>(std::llround(static_cast<double>(timeUs) * options.sampleRate / 1e6));
         return (frame + SYNTH_BLOCK / 2) / SYNTH_BLOCK * SYNTH_BLOCK;
     };
-    std::vector<std::int16_t> block(2 * BLOCK_FRAMES);
+    std::vector<float> block(2 * BLOCK_FRAMES);
     std::size_t next = 0;
     for (std::size_t at = 0; at < frames;) {
         while (next < sequence.events.size() && boundaryOf(sequence.events[next].timeUs) <= at) {
@@ -111,13 +117,48 @@ RenderResult renderMidi(const std::vector<std::uint8_t>& midiFile, const RenderO
         if (next < sequence.events.size())
             until = std::min(until, boundaryOf(sequence.events[next].timeUs));
         const std::size_t n = std::min<std::size_t>({BLOCK_FRAMES, until - at});
-        fluid_synth_write_s16(synth.get(), static_cast<int>(n), block.data(), 0, 2, block.data(), 1, 2);
+        fluid_synth_write_float(synth.get(), static_cast<int>(n), block.data(), 0, 2, block.data(), 1, 2);
         if (!sink(frames, block.data(), n))
             return fail({}, "rendering was stopped");
         at += n;
     }
     return {true, {}, {}};
 }
+
+} // namespace
+
+RenderResult renderMidi(const std::vector<std::uint8_t>& midiFile, const RenderOptions& options,
+                        const RenderSink& sink) {
+    std::vector<std::int16_t> block;
+    return renderFloat(midiFile, options, [&](std::size_t total, const float* samples, std::size_t frames) {
+        block.resize(2 * frames);
+        for (std::size_t i = 0; i < 2 * frames; ++i) {
+            const double v = std::clamp(static_cast<double>(samples[i]) * options.gain, -1.0, 1.0);
+            block[i] = static_cast<std::int16_t>(std::lround(v * 32767.0));
+        }
+        return sink(total, block.data(), frames);
+    });
+}
+
+namespace {
+
+RenderResult measurePeak(const std::vector<std::uint8_t>& midiFile, const RenderOptions& options,
+                         double& peak) {
+    peak = 0;
+    return renderFloat(midiFile, options, [&peak](std::size_t, const float* samples, std::size_t frames) {
+        for (std::size_t i = 0; i < 2 * frames; ++i)
+            peak = std::max(peak, std::abs(static_cast<double>(samples[i])));
+        return true;
+    });
+}
+
+double normalizingGain(double peak) {
+    if (peak <= 0)
+        return 1.0; // silence stays silence
+    return std::min(std::pow(10.0, NORMALIZED_PEAK_DBFS / 20.0) / peak, MAX_NORMALIZING_GAIN);
+}
+
+} // namespace
 
 std::vector<std::uint8_t> wavHeader(std::size_t frames, int sampleRate) {
     // RIFF sizes are 32-bit; MAX_SECONDS keeps every renderable length within them.
@@ -149,25 +190,34 @@ RenderResult renderSongToWav(const Song& song, const RenderOptions& options, con
         return file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) ==
                static_cast<qint64>(bytes.size());
     };
+    const std::vector<std::uint8_t> midi = buildMidiFile(song, false);
+    RenderOptions scaled = options;
+    if (options.normalize) {
+        // A first pass finds the loudest sample; the synthesizer renders the same song the same
+        // way again, scaled so that this sample lands at the normalized peak.
+        double peak = 0;
+        if (const RenderResult r = measurePeak(midi, options, peak); !r.ok)
+            return r;
+        scaled.gain = options.gain * normalizingGain(peak);
+    }
     bool headerWritten = false;
     bool writeFailed = false;
     const RenderResult r =
-        renderMidi(buildMidiFile(song, false), options,
-                   [&](std::size_t total, const std::int16_t* block, std::size_t n) {
-                       if (!headerWritten) {
-                           bytes = wavHeader(total, options.sampleRate);
-                           headerWritten = true;
-                           if (!write())
-                               return !(writeFailed = true);
-                       }
-                       bytes.clear();
-                       for (std::size_t i = 0; i < 2 * n; ++i) { // little-endian whatever the machine
-                           const auto v = static_cast<std::uint16_t>(block[i]);
-                           bytes.push_back(static_cast<std::uint8_t>(v & 0xFF));
-                           bytes.push_back(static_cast<std::uint8_t>(v >> 8));
-                       }
-                       return !(writeFailed = !write());
-                   });
+        renderMidi(midi, scaled, [&](std::size_t total, const std::int16_t* block, std::size_t n) {
+            if (!headerWritten) {
+                bytes = wavHeader(total, options.sampleRate);
+                headerWritten = true;
+                if (!write())
+                    return !(writeFailed = true);
+            }
+            bytes.clear();
+            for (std::size_t i = 0; i < 2 * n; ++i) { // little-endian whatever the machine
+                const auto v = static_cast<std::uint16_t>(block[i]);
+                bytes.push_back(static_cast<std::uint8_t>(v & 0xFF));
+                bytes.push_back(static_cast<std::uint8_t>(v >> 8));
+            }
+            return !(writeFailed = !write());
+        });
     if (writeFailed)
         return fail(path, "cannot be written");
     if (!r.ok)
@@ -183,7 +233,9 @@ int runRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
     std::vector<std::string> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if ((a == "--soundfont" || a == "--rate") && i + 1 < args.size()) {
+        if (a == "--no-normalize") {
+            options.normalize = false;
+        } else if ((a == "--soundfont" || a == "--rate") && i + 1 < args.size()) {
             const std::string& value = args[++i];
             if (a == "--soundfont") {
                 options.soundFont = value;

@@ -18,7 +18,15 @@ struct RenderOptions {
     int sampleRate = 44100;
     double tailSeconds = 1.0; // after the file ends, so that the last notes can fade
     bool effects = true;      // the synthesizer's reverb and chorus
+    double gain = 1.0;        // applied to the synthesizer's output before it is cut to 16 bits
+    // renderSongToWav: scale the whole song so that its loudest sample peaks at
+    // NORMALIZED_PEAK_DBFS (the synthesizer's own level is far below that of music files).
+    bool normalize = true;
 };
+
+inline constexpr double NORMALIZED_PEAK_DBFS = -1.0;
+// A nearly silent song is not blown up into noise: at most +40 dB.
+inline constexpr double MAX_NORMALIZING_GAIN = 100.0;
 
 inline constexpr int MIN_RENDER_RATE = 8000;
 inline constexpr int MAX_RENDER_RATE = 96000;
@@ -42,11 +50,13 @@ RenderResult renderMidi(const std::vector<std::uint8_t>& midiFile, const RenderO
                         std::vector<std::int16_t>& samples);
 // The 44-byte RIFF/WAVE header of 16-bit stereo PCM.
 std::vector<std::uint8_t> wavHeader(std::size_t frames, int sampleRate);
-// The song as its MIDI file would sound, written atomically to `path` while it renders.
+// The song as its MIDI file would sound, written atomically to `path` while it renders
+// (normalized, when the options ask for it, in a second pass).
 RenderResult renderSongToWav(const Song& song, const RenderOptions& options, const std::string& path);
 
-// pokopen-cli render [--soundfont SF2] [--rate HZ] SONG OUT.wav; `args` follow the word
-// "render". Returns the exit status.
+// pokopen-cli render [--soundfont SF2] [--rate HZ] [--no-normalize] SONG OUT.wav; `args` follow
+// the word "render". The output is normalized unless --no-normalize keeps the synthesizer's own
+// level. Returns the exit status.
 int runRenderCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 } // namespace pokopen

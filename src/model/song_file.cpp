@@ -39,7 +39,37 @@ constexpr char KN2_MAGIC[] = "MorvelKNBv200";
 struct ParseFailure {
     int line; // 1-based
     std::string message;
+    std::string japanese; // the same for the windows (UTF-8)
 };
+
+// A piece of a line for a message: printable ASCII as it is; any other byte as \xNN, so that
+// no control character or broken multi-byte text from the file lands in a message.
+std::string shownBytes(std::string_view s) {
+    static constexpr char HEX[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : s) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b < 0x7F) {
+            out += c;
+        } else {
+            out += "\\x";
+            out += HEX[b >> 4];
+            out += HEX[b & 0x0F];
+        }
+    }
+    return out;
+}
+
+bool printableAscii(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+}
+
+std::string range(std::int32_t lo, std::int32_t hi) {
+    return std::to_string(lo) + ".." + std::to_string(hi);
+}
+std::string rangeJa(std::int32_t lo, std::int32_t hi) {
+    return std::to_string(lo) + "～" + std::to_string(hi);
+}
 
 // Hands out the lines of a file one by one, knowing how many are left.
 class LineReader {
@@ -59,7 +89,7 @@ public:
 
     std::string_view text() {
         if (consumed_ >= total_)
-            throw ParseFailure{nextLineNumber(), "the file ends too early"};
+            throw ParseFailure{nextLineNumber(), "the file ends too early", "ファイルが途中で終わっています"};
         std::size_t end = pos_;
         while (end < data_.size() && data_[end] != '\r' && data_[end] != '\n')
             ++end;
@@ -84,24 +114,33 @@ public:
             s.remove_prefix(1);
         std::int64_t v = 0;
         const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-        if (s.empty() || ec != std::errc() || ptr != s.data() + s.size() || v < INT32_MIN || v > INT32_MAX)
-            throw ParseFailure{lineNo,
-                               "expected a whole number, found \"" + std::string(s.substr(0, 20)) + "\""};
+        if (s.empty() || ec != std::errc() || ptr != s.data() + s.size() || v < INT32_MIN || v > INT32_MAX) {
+            const std::string_view found = s.substr(0, 20);
+            // The line is quoted in the Japanese text only when it is plain ASCII; anything else
+            // from a damaged or foreign file would show as garbage.
+            throw ParseFailure{lineNo, "expected a whole number, found \"" + shownBytes(found) + "\"",
+                               printableAscii(found) && !found.empty()
+                                   ? "整数のはずの行が「" + std::string(found) + "」です"
+                                   : std::string("整数のはずの行が整数ではありません")};
+        }
         return static_cast<std::int32_t>(v);
     }
 
-    std::int32_t integerIn(std::int32_t lo, std::int32_t hi, const char* what) {
+    // `what` names the value in English and in Japanese.
+    std::int32_t integerIn(std::int32_t lo, std::int32_t hi, const char* what, const char* whatJa) {
         const int lineNo = nextLineNumber();
         const std::int32_t v = integer();
         if (v < lo || v > hi)
-            throw ParseFailure{lineNo, std::string(what) + " " + std::to_string(v) + " is outside " +
-                                           std::to_string(lo) + ".." + std::to_string(hi)};
+            throw ParseFailure{lineNo,
+                               std::string(what) + " " + std::to_string(v) + " is outside " + range(lo, hi),
+                               std::string(whatJa) + "の値 " + std::to_string(v) + " が範囲 " +
+                                   rangeJa(lo, hi) + " の外です"};
         return v;
     }
 
-    template <typename Table> auto tableEntry(const Table& table, const char* what) {
+    template <typename Table> auto tableEntry(const Table& table, const char* what, const char* whatJa) {
         return table[static_cast<std::size_t>(
-            integerIn(0, static_cast<std::int32_t>(table.size()) - 1, what))];
+            integerIn(0, static_cast<std::int32_t>(table.size()) - 1, what, whatJa))];
     }
 
     // Reads an event count and checks that the file holds that many events after it.
@@ -110,7 +149,8 @@ public:
         const std::int32_t n = integer();
         if (n < 0 || n > remaining() / 4)
             throw ParseFailure{lineNo,
-                               "event count " + std::to_string(n) + " does not match the lines that follow"};
+                               "event count " + std::to_string(n) + " does not match the lines that follow",
+                               "イベントの数 " + std::to_string(n) + " が続く行の数と合いません"};
         return n;
     }
 
@@ -149,10 +189,14 @@ void readRow(LineReader& in, EventRow& row, int r) {
         const std::uint8_t value = lowByte(in.integer());
         const std::int8_t extra = signedLowByte(in.integer());
         if (!kindBelongsToRow(kind, r))
-            throw ParseFailure{kindLine, "event kind " + std::to_string(kind) + " cannot stand in row " +
-                                             std::to_string(r + 1)};
+            throw ParseFailure{kindLine,
+                               "event kind " + std::to_string(kind) + " cannot stand in row " +
+                                   std::to_string(r + 1),
+                               "イベントの種類 " + std::to_string(kind) + " は " + std::to_string(r + 1) +
+                                   " 番目のイベント列には置けません"};
         if (pos < 0 || (r == SIGNATURE_ROW && pos >= MAX_MEASURES))
-            throw ParseFailure{posLine, "position " + std::to_string(pos) + " is outside the song"};
+            throw ParseFailure{posLine, "position " + std::to_string(pos) + " is outside the song",
+                               "位置 " + std::to_string(pos) + " が曲の外です"};
         row.pos.push_back(pos);
         row.kind.push_back(kind);
         row.value.push_back(value);
@@ -169,19 +213,24 @@ void checkSignatureRow(const EventRow& sig, int countLine) {
         const int eventLine = countLine + 1 + 4 * i;
         if (e.kind == KIND_METER && ticksPerMeasure(e.value) <= 0)
             throw ParseFailure{eventLine + 2,
-                               "time signature byte " + std::to_string(e.value) + " has no length"};
+                               "time signature byte " + std::to_string(e.value) + " has no length",
+                               "拍子の値 " + std::to_string(e.value) + " では小節の長さがありません"};
         if (e.kind == KIND_KEY && e.value >= KEY_COUNT)
-            throw ParseFailure{eventLine + 2, "key byte " + std::to_string(e.value) + " is outside 0..29"};
+            throw ParseFailure{eventLine + 2, "key byte " + std::to_string(e.value) + " is outside 0..29",
+                               "調性の値 " + std::to_string(e.value) + " が範囲 0～29 の外です"};
         if (i > 0 && sig.pos[static_cast<std::size_t>(i - 1)] > e.pos)
-            throw ParseFailure{eventLine, "signatures are not in measure order"};
+            throw ParseFailure{eventLine, "signatures are not in measure order",
+                               "調性と拍子が小節の順に並んでいません"};
         for (std::int32_t j = i - 1; j >= 0 && sig.pos[static_cast<std::size_t>(j)] == e.pos; --j)
             if (sig.kind[static_cast<std::size_t>(j)] == e.kind)
-                throw ParseFailure{eventLine, "two signatures of one kind at one measure"};
+                throw ParseFailure{eventLine, "two signatures of one kind at one measure",
+                                   "一つの小節に同じ種類の調性または拍子が二つあります"};
         key0 |= e.pos == 0 && e.kind == KIND_KEY;
         meter0 |= e.pos == 0 && e.kind == KIND_METER;
     }
     if (!key0 || !meter0)
-        throw ParseFailure{countLine, "the first measure has no key or no time signature"};
+        throw ParseFailure{countLine, "the first measure has no key or no time signature",
+                           "最初の小節に調性または拍子がありません"};
 }
 
 // Puts a part or tempo row into the order every reader relies on and keeps it inside the song.
@@ -246,7 +295,7 @@ bool normalizeRows(Song& song) {
 }
 
 FileResult failure(const ParseFailure& f) {
-    return {FileError::Malformed, f.line, f.message, false};
+    return {FileError::Malformed, f.line, f.message, false, f.japanese};
 }
 
 } // namespace
@@ -269,9 +318,9 @@ FileResult parseKn2(std::string_view bytes, Song& out) {
         song.songTitle = std::string(in.text());
         song.songCopyright = std::string(in.text());
         for (std::size_t p = 0; p < PART_ROWS; ++p) {
-            song.partInstrument[p] = in.integerIn(0, 127, "instrument");
-            song.partTransposition[p] = in.integerIn(0, TRANSPOSITION_COUNT - 1, "transposition");
-            song.partVolume[p] = in.integerIn(0, 127, "volume");
+            song.partInstrument[p] = in.integerIn(0, 127, "instrument", "音色");
+            song.partTransposition[p] = in.integerIn(0, TRANSPOSITION_COUNT - 1, "transposition", "移調楽器");
+            song.partVolume[p] = in.integerIn(0, 127, "volume", "音量");
         }
         int tempoLine = 0, signatureLine = 0;
         for (int r = 0; r < ROW_COUNT; ++r) {
@@ -285,9 +334,10 @@ FileResult parseKn2(std::string_view bytes, Song& out) {
         const bool repaired = normalizeRows(song);
         const EventRow& tempo = song.row(TEMPO_ROW);
         if (tempo.empty() || tempo.pos[0] != 0)
-            throw ParseFailure{tempoLine, "the song has no tempo at its start"};
+            throw ParseFailure{tempoLine, "the song has no tempo at its start",
+                               "曲の始めにテンポがありません"};
         out = std::move(song);
-        return {FileError::None, 0, {}, repaired};
+        return {FileError::None, 0, {}, repaired, {}};
     } catch (const ParseFailure& f) {
         return failure(f);
     }
@@ -299,15 +349,16 @@ FileResult parseKnb(std::string_view bytes, Song& out) {
         Song song;
         song.songTitle = std::string(in.text());
         song.songCopyright = std::string(in.text());
-        const std::uint8_t key = in.tableEntry(LEGACY_KEY, "key number");
-        const std::uint8_t meter = in.tableEntry(LEGACY_METER, "time signature number");
-        const std::uint8_t tempo = in.tableEntry(LEGACY_TEMPO, "tempo number");
+        const std::uint8_t key = in.tableEntry(LEGACY_KEY, "key number", "調性の番号");
+        const std::uint8_t meter = in.tableEntry(LEGACY_METER, "time signature number", "拍子の番号");
+        const std::uint8_t tempo = in.tableEntry(LEGACY_TEMPO, "tempo number", "テンポの番号");
         for (int i = 0; i < 4; ++i)
             in.text();
         for (std::size_t p = 0; p < PART_ROWS; ++p) {
-            song.partInstrument[p] = in.integerIn(0, 127, "instrument");
-            song.partVolume[p] = in.tableEntry(LEGACY_VOLUME, "volume number");
-            song.partTransposition[p] = in.tableEntry(LEGACY_TRANSPOSITION, "transposition number");
+            song.partInstrument[p] = in.integerIn(0, 127, "instrument", "音色");
+            song.partVolume[p] = in.tableEntry(LEGACY_VOLUME, "volume number", "音量の番号");
+            song.partTransposition[p] =
+                in.tableEntry(LEGACY_TRANSPOSITION, "transposition number", "移調楽器の番号");
         }
         for (int p = 0; p < PART_ROWS; ++p) {
             const int t = song.partTransposition[static_cast<std::size_t>(p)];
@@ -321,22 +372,26 @@ FileResult parseKnb(std::string_view bytes, Song& out) {
             for (std::int32_t i = 0; i < n; ++i) {
                 const int posLine = in.nextLineNumber();
                 const std::int32_t pos = in.integer();
-                const std::uint8_t kind = static_cast<std::uint8_t>(in.integerIn(1, 3, "event kind"));
+                const std::uint8_t kind =
+                    static_cast<std::uint8_t>(in.integerIn(1, 3, "event kind", "イベントの種類"));
                 const int valueLine = in.nextLineNumber();
                 const std::int32_t v = in.integer();
-                const std::int32_t a = in.integerIn(-2, LEGACY_NO_ACCIDENTAL, "accidental");
+                const std::int32_t a = in.integerIn(-2, LEGACY_NO_ACCIDENTAL, "accidental", "臨時記号");
                 if (pos < 0)
-                    throw ParseFailure{posLine, "position " + std::to_string(pos) + " is outside the song"};
+                    throw ParseFailure{posLine, "position " + std::to_string(pos) + " is outside the song",
+                                       "位置 " + std::to_string(pos) + " が曲の外です"};
                 Event e{pos, kind, 0, 0};
                 if (kind == KIND_DYNAMICS) {
                     if (v < 0 || v >= static_cast<std::int32_t>(LEGACY_DYNAMICS.size()))
                         throw ParseFailure{valueLine,
-                                           "dynamics number " + std::to_string(v) + " is outside 0..25"};
+                                           "dynamics number " + std::to_string(v) + " is outside 0..25",
+                                           "強弱の番号 " + std::to_string(v) + " が範囲 0～25 の外です"};
                     e.value = LEGACY_DYNAMICS[static_cast<std::size_t>(v)];
                 } else {
                     if (v < -1000 || v > 1000)
                         throw ParseFailure{valueLine,
-                                           "note step " + std::to_string(v) + " is outside the staff"};
+                                           "note step " + std::to_string(v) + " is outside the staff",
+                                           "音の高さ " + std::to_string(v) + " が五線の範囲の外です"};
                     int step = v + wk.shift; // the concert step: transposition plus any respelling
                     if (step < 0)
                         step += 252;
@@ -365,7 +420,7 @@ FileResult parseKnb(std::string_view bytes, Song& out) {
         song.row(SIGNATURE_ROW).assign({{0, KIND_KEY, key, 0}, {0, KIND_METER, meter, 0}});
         const bool repaired = normalizeRows(song);
         out = std::move(song);
-        return {FileError::None, 0, {}, repaired};
+        return {FileError::None, 0, {}, repaired, {}};
     } catch (const ParseFailure& f) {
         return failure(f);
     }
@@ -430,7 +485,7 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes) {
 FileResult loadSongFile(const std::string& path, Song& out, SongFormat* format) {
     std::string bytes;
     if (!readWholeFile(path, bytes))
-        return {FileError::CannotOpen, 0, "cannot be opened", false};
+        return {FileError::CannotOpen, 0, "cannot be opened", false, "ファイルを開けません"};
     const SongFormat f = formatOfPath(path);
     if (format)
         *format = f;
@@ -439,7 +494,7 @@ FileResult loadSongFile(const std::string& path, Song& out, SongFormat* format) 
 
 FileResult saveSongFile(const std::string& path, const Song& song) {
     if (!writeFileAtomically(path, serializeKn2(song)))
-        return {FileError::CannotCreate, 0, "cannot be created", false};
+        return {FileError::CannotCreate, 0, "cannot be created", false, "ファイルを作成できません"};
     return {};
 }
 

@@ -26,6 +26,9 @@ struct FileResult {
     int line = 0;          // 1-based line of malformed content, 0 when not about a line
     std::string message;   // what is wrong, in a few words
     bool repaired = false; // the file was read, but rows had to be put in order or clipped
+    // `message` in Japanese (UTF-8), for the windows. Neither quotes bytes of the file that are
+    // not printable text.
+    std::string japanese;
 
     bool ok() const { return error == FileError::None; }
 };

@@ -10,8 +10,8 @@ namespace {
 constexpr std::string_view MAGIC = "POKOPEN-AUTOSAVE 1";
 constexpr int HEADER_LINES = 2;
 
-FileResult malformed(int line, std::string message) {
-    return {FileError::Malformed, line, std::move(message), false};
+FileResult malformed(int line, std::string message, std::string japanese) {
+    return {FileError::Malformed, line, std::move(message), false, std::move(japanese)};
 }
 
 // One line without its end (LF, CR LF); false when no line end follows.
@@ -50,26 +50,27 @@ std::string serializeRecovery(const RecoveryInfo& info, const Song& song) {
 FileResult parseRecovery(std::string_view bytes, RecoveryInfo& info, Song& song) {
     std::string_view line;
     if (!takeLine(bytes, line) || line != MAGIC)
-        return malformed(1, "not an autosave file");
+        return malformed(1, "not an autosave file", "自動保存のファイルではありません");
     if (!takeLine(bytes, line))
-        return malformed(2, "the description is missing");
+        return malformed(2, "the description is missing", "曲の説明がありません");
     QJsonParseError error{};
     const QJsonDocument doc =
         QJsonDocument::fromJson(QByteArray(line.data(), static_cast<qsizetype>(line.size())), &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
-        return malformed(2, "the description is unreadable");
+        return malformed(2, "the description is unreadable", "曲の説明が読めません");
     const QJsonObject header = doc.object();
     const QJsonValue path = header.value(QStringLiteral("path"));
     const QJsonValue title = header.value(QStringLiteral("title"));
     const QJsonValue time = header.value(QStringLiteral("time"));
     const QJsonValue size = header.value(QStringLiteral("bytes"));
     if (!path.isString() || !title.isString() || !time.isString() || !size.isDouble())
-        return malformed(2, "the description is incomplete");
+        return malformed(2, "the description is incomplete", "曲の説明が欠けています");
     const QDateTime when = QDateTime::fromString(time.toString(), Qt::ISODateWithMs);
     if (!when.isValid())
-        return malformed(2, "the time is unreadable");
+        return malformed(2, "the time is unreadable", "自動保存の時刻が読めません");
     if (size.toDouble() != static_cast<double>(bytes.size()))
-        return malformed(HEADER_LINES + 1, "the song is cut short or too long");
+        return malformed(HEADER_LINES + 1, "the song is cut short or too long",
+                         "曲の長さが記録と合いません（途中で切れています）");
 
     Song parsed;
     FileResult result = parseKn2(bytes, parsed);

@@ -170,7 +170,7 @@ std::vector<RecoveryCandidate> RecoveryStore::takeOrphans() {
         candidate.lock = std::move(lock);
         std::string bytes;
         if (!readWholeFile(path.toStdString(), bytes))
-            candidate.result = {FileError::CannotOpen, 0, "cannot be opened", false};
+            candidate.result = {FileError::CannotOpen, 0, "cannot be opened", false, "ファイルを開けません"};
         else
             candidate.result = parseRecovery(bytes, candidate.info, candidate.song);
         if (!candidate.result.ok())

@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QScreen>
 #include <QSettings>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -132,8 +131,7 @@ void TfrmPalette::buildControls() {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    // The window's outer size is fixed; a frame wider than usual clips the rows, it does not
-    // grow the window.
+    // The client size is fixed (FormCreate); the rows fill it exactly.
     column->setSizeConstraint(QLayout::SetNoConstraint);
 
     lblNoteLen_ = new QLabel(this);
@@ -192,7 +190,7 @@ void TfrmPalette::buildControls() {
 
 void TfrmPalette::FormCreate() {
     readPosition();
-    resize(OUTER_WIDTH, OUTER_HEIGHT); // the frame is taken off once it is known (fitOuterSize)
+    setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT);
     palette_ = PaletteState{};
     showNoteLength();
     showSign();
@@ -232,22 +230,6 @@ bool TfrmPalette::savePosition() const {
     ini.endGroup();
     ini.sync();
     return ini.status() == QSettings::NoError;
-}
-
-// Outer size 476 x 114: the client area is what remains inside the window frame, which is only
-// known once the window is on screen.
-void TfrmPalette::fitOuterSize() {
-    const QMargins frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
-                         frameGeometry().right() - geometry().right(),
-                         frameGeometry().bottom() - geometry().bottom());
-    resize(OUTER_WIDTH - frame.left() - frame.right(), OUTER_HEIGHT - frame.top() - frame.bottom());
-}
-
-void TfrmPalette::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    fitOuterSize();
-    // Some window managers report the frame only after the window is mapped.
-    QTimer::singleShot(0, this, &TfrmPalette::fitOuterSize);
 }
 
 void TfrmPalette::closeEvent(QCloseEvent* event) {

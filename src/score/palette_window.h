@@ -33,8 +33,14 @@ public:
 
     const QString& iniPath() const { return iniPath_; }
 
+    // The design's outer size, 476 x 114, is that of a tool window on the desktop it was drawn
+    // for; the client area it leaves inside that frame is 470 pixels wide and exactly as high as
+    // the three rows. The client size is fixed, as the main window's is, and the window manager
+    // adds its own frame around it.
     static constexpr int OUTER_WIDTH = 476;
     static constexpr int OUTER_HEIGHT = 114;
+    static constexpr int CLIENT_WIDTH = 470;
+    static constexpr int CLIENT_HEIGHT = 78;
     static constexpr int DEFAULT_X = 164;
     static constexpr int DEFAULT_Y = 366;
 
@@ -69,13 +75,11 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void FormCreate();
     void buildControls();
     void readPosition();
-    void fitOuterSize();
 
     void setLength(NoteValue value);
     void addLength(NoteValue value);

@@ -83,7 +83,9 @@ TfrmStyle::TfrmStyle(SongDocument&, QWidget* parent) : QDialog(parent) {
     connect(signs_, &RadioGroup::clicked, this, [this] { rgrStlSFClick(); });
     connect(count_, &RadioGroup::clicked, this, [this] { rgrStlNumClick(); });
     connect(mode_, &RadioGroup::clicked, this, [this] { rgrStlDMClick(); });
-    connect(list_, &QListWidget::itemClicked, this, [this] { lstStyleClick(); });
+    // Every way the list's selection moves (mouse, arrow keys, Home/End, typing) shows its key
+    // in the three groups, so that the four controls never show two keys.
+    connect(list_, &QListWidget::currentRowChanged, this, [this] { lstStyleClick(); });
     setKey(KEY_C_MAJOR);
 }
 

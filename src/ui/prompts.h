@@ -28,13 +28,17 @@ public:
 
     // The autosave of a program that is gone, offered at start-up ("自動保存からの復元"):
     // 復元する (the default), 破棄する or 後で. `time` is the autosave's, in local time.
-    virtual RecoveryChoice askRecovery(QWidget* parent, const QString& songName, const QDateTime& time) = 0;
+    // The recovery questions' defaults decide nothing (後で, No), so a script that does not
+    // expect them keeps every autosave.
+    virtual RecoveryChoice askRecovery(QWidget*, const QString& /*songName*/, const QDateTime& /*time*/) {
+        return RecoveryChoice::Later;
+    }
     // 破棄する asks once more before the autosave is deleted: Yes or No.
-    virtual Answer askDiscardRecovery(QWidget* parent) = 0;
+    virtual Answer askDiscardRecovery(QWidget*) { return Answer::No; }
     // A damaged autosave file, reported with the reader's message (`text`): delete it (Yes) or not.
-    virtual Answer askDeleteDamagedRecovery(QWidget* parent, const QString& text) = 0;
+    virtual Answer askDeleteDamagedRecovery(QWidget*, const QString& /*text*/) { return Answer::No; }
     // An autosave could not be written into `folder`; said once per run.
-    virtual void showAutosaveFailed(QWidget* parent, const QString& folder) = 0;
+    virtual void showAutosaveFailed(QWidget*, const QString& /*folder*/) {}
 };
 
 // The recovery question's text and the autosave messages, shared by the boxes and the tests.

@@ -3,9 +3,11 @@
 #include "model/new_song.h"
 #include "model/song_file.h"
 #include "notation/musicxml_writer.h"
+#include "support/song_builders.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -41,6 +43,36 @@ TEST_F(CliTest, InfoShowsTitleCountsAndEnd) {
     EXPECT_NE(out_.str().find("title: 無題\n"), std::string::npos) << out_.str();
     EXPECT_NE(out_.str().find("rows: 2 2 2 2 2 2 2 2 2 2 2 2 2 2 2 2 1 2\n"), std::string::npos);
     EXPECT_NE(out_.str().find("end: measure 1\n"), std::string::npos);
+}
+
+TEST_F(CliTest, ANoteEndingWithTheLastMeasureEndsTheSongThere) {
+    // Its note-off lies at the start of measure 1001, which does not exist; jump to end shows 1000.
+    Song song = makeNewSong();
+    testing::addNote(song, 0, 999 * 96, 96, 23);
+    ASSERT_TRUE(saveSongFile(path("long.kn2"), song).ok());
+    EXPECT_EQ(run({"info", path("long.kn2")}), 0);
+    EXPECT_NE(out_.str().find("end: measure 1000\n"), std::string::npos) << out_.str();
+}
+
+TEST_F(CliTest, HelpAndVersionGoToStandardOutput) {
+    EXPECT_EQ(run({"--help"}), 0);
+    EXPECT_EQ(out_.str().rfind("usage: pokopen-cli info SONG\n", 0), 0u) << out_.str();
+    EXPECT_NE(out_.str().find("--no-normalize"), std::string::npos);
+    EXPECT_EQ(run({"--version"}), 0);
+    EXPECT_EQ(out_.str(), std::string("pokopen-cli ") + POKOPEN_EXPECTED_VERSION + "\n");
+    EXPECT_EQ(err_.str(), "");
+    EXPECT_EQ(run({"--version", "x"}), 2);
+}
+
+TEST_F(CliTest, BytesOfADamagedFileAreNeverCopiedIntoAMessage) {
+    std::ofstream(path("noise.kn2"), std::ios::binary)
+        << std::string("x\r\nt\r\nc\r\n\x89PNG\x1a\x00\x01\xfe\x82\xa0\r\n", 21);
+    EXPECT_EQ(run({"info", path("noise.kn2")}), 1);
+    const std::string said = err_.str();
+    EXPECT_TRUE(std::all_of(said.begin(), said.end(), [](char c) {
+        return (c >= 0x20 && c < 0x7F) || c == '\n';
+    })) << said;
+    EXPECT_NE(said.find("\\x89PNG"), std::string::npos) << said;
 }
 
 TEST_F(CliTest, ConvertAndExportWriteWhatTheProgramWrites) {

@@ -337,6 +337,34 @@ TEST_F(HelpTest, ABrowserThatCannotStartIsTold) {
     EXPECT_TRUE(messages.shown[0].text.contains(QDir::toNativeSeparators(page)));
 }
 
+TEST_F(HelpTest, TheDesktopOpenerFailingAfterItStartedIsTold) {
+    // Stand-ins for xdg-open: one that finds no browser (exit 3) and one that opens the page.
+    const QString page = writeManual();
+    QTemporaryDir bin;
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()) + ":" + path);
+    for (const int exitCode : {3, 0}) {
+        messages.shown.clear();
+        const QString done = bin.filePath(QStringLiteral("done%1").arg(exitCode));
+        QFile script(bin.filePath(QStringLiteral("xdg-open")));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        script.write(QStringLiteral("#!/bin/sh\ntouch '%1'\nexit %2\n").arg(done).arg(exitCode).toUtf8());
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        EXPECT_TRUE(openHelp(page, nullptr, messages));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(done); }, 5000));
+        if (exitCode == 0) {
+            QTest::qWait(300); // time for the opener's end to reach the event loop
+            EXPECT_TRUE(messages.shown.empty());
+        } else {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !messages.shown.empty(); }, 5000));
+            ASSERT_EQ(messages.shown.size(), 1u);
+            EXPECT_TRUE(messages.shown[0].text.contains(QDir::toNativeSeparators(page)));
+        }
+    }
+    qputenv("PATH", path);
+}
+
 TEST(AboutBox, ShowsIconNameVersionAndCopyright) {
     TfrmAbout about;
     about.show();

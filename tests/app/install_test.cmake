@@ -56,6 +56,14 @@ if(GUI)
     endif()
   endforeach()
 
+  # The entry is one the desktops accept (desktop-file-utils, installed by scripts/install-deps).
+  find_program(DESKTOP_FILE_VALIDATE desktop-file-validate REQUIRED)
+  execute_process(COMMAND "${DESKTOP_FILE_VALIDATE}" "${PREFIX}/share/applications/pokopen.desktop"
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "desktop-file-validate rejects pokopen.desktop (${rc}):\n${out}${err}")
+  endif()
+
   # The song type compiles into a MIME database that maps both extensions to it.
   find_program(UPDATE_MIME update-mime-database)
   if(UPDATE_MIME)

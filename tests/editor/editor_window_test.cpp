@@ -178,6 +178,17 @@ TEST_F(EditorWindow, TwoFourCellsAreFiftyPixelsWideWithMiniNotes) {
     EXPECT_EQ(pixel(200, 100), SILVER);
 }
 
+TEST_F(EditorWindow, LinesSharingAPixelRowAreDrawnInLineOrder) {
+    // Lines 29 and 30 share a pixel row. Line 29's note sounds over line 30's start: the lower
+    // line is drawn later, so its black start dot stays on top of the silver line.
+    testing::addNote(writableSong(session), 0, 0, 24, 22); // line 29, ticks 0..24
+    testing::addNote(writableSong(session), 0, 12, 6, 23); // line 30, starts at tick 12
+    open(0);
+    const int y = 18 + 1 + 30 / 4;
+    EXPECT_EQ(pixel(18 + 1 + 12, y), BLACK);
+    EXPECT_EQ(pixel(18 + 1 + 11, y), SILVER);
+}
+
 TEST_F(EditorWindow, OperationsShowTheWaitWindowAndReportTheirChanges) {
     testing::addNote(writableSong(session), 0, 0, 24, 23);
     open(0);

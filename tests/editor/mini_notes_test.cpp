@@ -34,10 +34,10 @@ TEST(MiniNotes, NotesRunAcrossColumnsAndFromBeforeThem) {
     const std::vector<MiniColumn> columns = {{96, 96, 18}, {192, 96, 116}, {288, 96, 214}};
     const auto marks = marksOf(song, 0, columns);
     const std::vector<MiniMark> expected = {
-        {19, 67, 47, false},  // the early note, from the cell's edge to its end at tick 144
         {91, 0, 5, true},     // dot at tick 168
         {92, 115, 5, false},  // to the end of column 1
         {117, 141, 5, false}, // on in column 2 to tick 216
+        {19, 67, 47, false},  // the early note, from the cell's edge to its end at tick 144
     };
     EXPECT_EQ(marks, expected);
 }

@@ -128,5 +128,30 @@ TEST(Render, WritesAWaveFileAtomicallyAndRefusesBadSoundFonts) {
     EXPECT_FALSE(renderSongToWav(song, options, out).ok);
 }
 
+TEST(Render, WaveFilesPeakAtMinusOneDecibelUnlessTheRawLevelIsAsked) {
+    QTemporaryDir dir;
+    RenderOptions options;
+    options.sampleRate = 22050;
+    const auto peakOf = [&](const std::string& name) {
+        const std::string out = (dir.path() + "/" + QString::fromStdString(name)).toStdString();
+        EXPECT_TRUE(renderSongToWav(beatSong(), options, out).ok);
+        QFile file(QString::fromStdString(out));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray data = file.readAll().mid(44);
+        int peak = 0;
+        for (qsizetype i = 0; i + 1 < data.size(); i += 2)
+            peak = std::max(peak,
+                            std::abs(static_cast<std::int16_t>(static_cast<std::uint8_t>(data[i]) |
+                                                               static_cast<std::uint8_t>(data[i + 1]) << 8)));
+        return peak / 32767.0;
+    };
+    const double normalized = peakOf("normalized.wav");
+    EXPECT_NEAR(20 * std::log10(normalized), NORMALIZED_PEAK_DBFS, 0.05);
+    options.normalize = false;
+    const double raw = peakOf("raw.wav");
+    EXPECT_GT(raw, 0.0);
+    EXPECT_LT(raw, normalized / 2) << "the synthesizer's own level is far lower";
+}
+
 } // namespace
 } // namespace pokopen

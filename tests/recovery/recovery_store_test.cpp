@@ -207,6 +207,7 @@ TEST_F(RecoveryStoreTest, DamagedEntryIsReportedWithTheLineAndOffersNoSong) {
         EXPECT_EQ(result.error, FileError::Malformed);
         EXPECT_EQ(result.line, c.line);
         EXPECT_FALSE(result.message.empty());
+        EXPECT_FALSE(result.japanese.empty()) << "the windows show it";
         EXPECT_EQ(song, songWithNotes(5)) << "never loaded half-way";
         EXPECT_EQ(info.filePath, "kept");
     }

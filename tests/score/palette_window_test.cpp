@@ -117,13 +117,16 @@ TEST_F(PaletteWindowTest, ToolbarsHoldTheButtonsInOrderWithSeparators) {
     EXPECT_EQ(label("lblNoteLen")->height(), 25);
 }
 
-TEST_F(PaletteWindowTest, OuterSizeIsFixedWhateverTheFrame) {
+TEST_F(PaletteWindowTest, ClientHoldsTheThreeRowsWithNoBandBelow) {
+    // The 476 x 114 outer size of the design less its tool-window frame; the window manager
+    // adds its own frame (the offscreen platform none).
     TfrmPalette& p = open();
     p.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&p));
     QTest::qWait(0);
-    EXPECT_EQ(p.frameGeometry().size(), QSize(476, 114));
+    EXPECT_EQ(p.size(), QSize(470, 78));
     EXPECT_EQ(label("lblNoteLen")->width(), p.width());
+    EXPECT_EQ(p.findChild<QWidget*>("ToolBar2")->geometry().bottom() + 1, p.height());
 }
 
 struct ClickCase {

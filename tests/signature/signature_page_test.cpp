@@ -2,6 +2,7 @@
 #include "model/store_check.h"
 #include "model/timeline.h"
 #include "signature/signature_dialogs.h"
+#include "signature/signature_edit.h"
 #include "signature/signature_page.h"
 #include "support/song_builders.h"
 #include "ui/radio_group.h"
@@ -139,6 +140,31 @@ TEST(KeyDialogTest, FourControlsShowOneKey) {
     EXPECT_EQ(signs->itemIndex(), 0);
     EXPECT_EQ(count->itemIndex(), 5);
     EXPECT_EQ(mode->itemIndex(), 1);
+}
+
+TEST(KeyDialogTest, EveryWayOfMovingTheListShowsItsKeyInTheGroups) {
+    SongDocument session;
+    TfrmStyle dialog(session);
+    dialog.show();
+    auto* list = dialog.findChild<QListWidget*>("lstStyle");
+    const auto groups = [&dialog] {
+        return KeyChoice{dialog.findChild<RadioGroup*>("rgrStlSF")->itemIndex(),
+                         dialog.findChild<RadioGroup*>("rgrStlNum")->itemIndex(),
+                         dialog.findChild<RadioGroup*>("rgrStlDM")->itemIndex()};
+    };
+    list->setFocus();
+    const std::vector<std::pair<Qt::Key, int>> moves = {
+        {Qt::Key_Down, 15}, {Qt::Key_Up, 14}, {Qt::Key_End, 29}, {Qt::Key_Home, 0}, {Qt::Key_PageDown, -1}};
+    for (const auto& [key, expected] : moves) {
+        QTest::keyClick(list, key);
+        if (expected >= 0) {
+            EXPECT_EQ(dialog.key(), expected) << key;
+        }
+        EXPECT_EQ(groups(), keyChoiceOf(dialog.key())) << "after key " << key;
+    }
+    QTest::keyClicks(list, "a"); // typing moves to the next item that starts with the letter
+    EXPECT_EQ(list->currentItem()->text().front().toLower(), u'a');
+    EXPECT_EQ(groups(), keyChoiceOf(dialog.key()));
 }
 
 TEST(MeterDialogTest, EighteenMetersAndThePreselectedItem) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QStandardPaths>
 
 namespace pokopen::bench {
 
@@ -11,6 +12,7 @@ inline void ensureApplication() {
         return;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    QStandardPaths::setTestModeEnabled(true); // never the user's autosaves or settings
     static int argc = 1;
     static char name[] = "pokopen_bench";
     static char* argv[] = {name, nullptr};

@@ -70,7 +70,9 @@ void BM_NoteEntryUndoRedoWithStaff(benchmark::State& state) {
     QSettings ini(dir.filePath("pokopen.ini"), QSettings::IniFormat);
     ini.setValue("MIDIOUT/Device", "none");
     ini.sync();
-    TfrmMain w(QStringList{}, nullptr, TfrmMain::Files{dir.filePath("pokopen.ini"), dir.filePath("knb.mid")});
+    TfrmMain w(
+        QStringList{}, nullptr,
+        TfrmMain::Files{dir.filePath("pokopen.ini"), dir.filePath("knb.mid"), dir.filePath("recovery")});
     writableSong(w.session()) = stressSong();
     w.show();
     w.barMeas->setValue(MAX_MEASURES);

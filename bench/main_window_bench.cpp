@@ -32,7 +32,8 @@ std::unique_ptr<TfrmMain> stressWindow(const QTemporaryDir& dir) {
     ini.setValue("MIDIOUT/Device", "none");
     ini.sync();
     auto w = std::make_unique<TfrmMain>(
-        QStringList{}, nullptr, TfrmMain::Files{dir.filePath("pokopen.ini"), dir.filePath("knb.mid")});
+        QStringList{}, nullptr,
+        TfrmMain::Files{dir.filePath("pokopen.ini"), dir.filePath("knb.mid"), dir.filePath("recovery")});
     writableSong(w->session()) = stressSong();
     w->show();
     return w;

@@ -1,9 +1,12 @@
 #include "app/main_window.h"
 #include "app/qt_translations.h"
+#include "app/test_hooks.h"
 #include "ui/fonts.h"
 
 #include <QApplication>
 #include <QTimer>
+
+#include <memory>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -24,8 +27,15 @@ int main(int argc, char** argv) {
         testPlayAndQuit = true;
         arguments = arguments.mid(1);
     }
-    pokopen::TfrmMain window(arguments);
+    // And those of the crash-recovery test: --test-answers LIST and --test-hooks STEPS
+    // (test_hooks.h).
+    const pokopen::TestHookOptions hooks = pokopen::takeTestHookOptions(arguments);
+    auto answering = hooks.any() ? std::make_unique<pokopen::AnsweringPrompts>(hooks.answers) : nullptr;
+    const pokopen::AnsweringPrompts* answers = answering.get();
+    pokopen::TfrmMain window(arguments, std::move(answering));
     window.show();
+    if (answers != nullptr)
+        pokopen::runTestHooks(window, hooks.steps, *answers);
     if (!manualView.isEmpty())
         QTimer::singleShot(300, &window, [&window, manualView] { window.showManualView(manualView); });
     QTimer closer;

@@ -122,6 +122,15 @@ TfrmMain::TfrmMain(const QStringList& arguments, std::unique_ptr<Prompts> prompt
         follower_->setEnabled(mnuFollow->isChecked());
     }
     setAcceptDrops(true);
+    {
+        const QSettings ini(iniPath_, QSettings::IniFormat);
+        recovery_ = std::make_unique<SessionRecovery>(session_, *prompts_, this,
+                                                      files.recoveryFolder.isEmpty() ? defaultRecoveryFolder()
+                                                                                     : files.recoveryFolder,
+                                                      autosaveIntervalSeconds(ini));
+    }
+    // Changes let go at the unsaved-changes question leave nothing to recover.
+    connect(this, &TfrmMain::changesDiscarded, this, [this] { recovery_->songSavedOrDiscarded(); });
     formCreate(arguments);
 }
 
@@ -363,6 +372,12 @@ void TfrmMain::buildPages(QWidget* client) {
 
 void TfrmMain::formCreate(const QStringList& arguments) {
     session_.state.fmMode = false;
+    // Autosaves of programs that are gone come first; a restored song takes the place of the
+    // command line's song.
+    if (recovery_->offerAtStartUp()) {
+        resetView();
+        return;
+    }
     // The arguments joined with blanks until they name an existing file.
     QString path;
     for (const QString& argument : arguments) {
@@ -496,15 +511,12 @@ bool TfrmMain::loadSong(const QString& path) {
     }
     if (!result.ok()) {
         // The song in memory is untouched; so are the file it belongs to and its history.
-        QString text = QStringLiteral("ﾌｧｲﾙ %1 は開けません").arg(QDir::toNativeSeparators(path));
+        QString text = unreadableFileText(path, result);
         if (result.error == FileError::Malformed && loaded.kind == SongFileKind::Midi)
-            text += QStringLiteral("\n（%1バイト目: %2）")
-                        .arg(loaded.byteOffset)
-                        .arg(QString::fromStdString(result.japanese));
-        else if (result.error == FileError::Malformed)
-            text += QStringLiteral("\n（%1行目: %2）")
-                        .arg(result.line)
-                        .arg(QString::fromStdString(result.japanese));
+            text = QStringLiteral("ﾌｧｲﾙ %1 は開けません\n（%2バイト目: %3）")
+                       .arg(QDir::toNativeSeparators(path))
+                       .arg(loaded.byteOffset)
+                       .arg(QString::fromStdString(result.japanese));
         prompts_->showError(this, text);
         return false;
     }
@@ -522,6 +534,7 @@ bool TfrmMain::loadSong(const QString& path) {
 
 bool TfrmMain::reportSave(const FileResult& result, const QString& path) {
     if (result.ok()) {
+        recovery_->songSavedOrDiscarded(); // a failed save keeps the autosave
         SongFolder(iniPath_).remember(toQ(session_.filePath()));
         return true;
     }
@@ -683,6 +696,7 @@ void TfrmMain::formClose() {
     }
     palette_->savePosition();
     palette_->hide();
+    recovery_->programEnds();
 }
 
 void TfrmMain::showEvent(QShowEvent* event) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/session_recovery.h"
 #include "document/song_document.h"
 #include "ui/prompts.h"
 
@@ -44,8 +45,12 @@ class TfrmMain : public QMainWindow {
 public:
     // Where the program's own files go; empty paths: where the running program keeps them.
     struct Files {
+        Files(QString ini = {}, QString playFile = {}, QString recovery = {})
+            : iniPath(std::move(ini)), playFilePath(std::move(playFile)),
+              recoveryFolder(std::move(recovery)) {}
         QString iniPath;
-        QString playFilePath; // the test-play MIDI file
+        QString playFilePath;   // the test-play MIDI file
+        QString recoveryFolder; // the autosave files
     };
 
     // `arguments` are the command-line arguments after the program name.
@@ -54,6 +59,8 @@ public:
     ~TfrmMain() override;
 
     SongDocument& session() { return session_; }
+    // Autosave and crash recovery.
+    SessionRecovery& recovery() { return *recovery_; }
 
     // Makes the test player's device; tests give one on a clock of their own.
     using PlayerFactory = std::function<std::unique_ptr<MidiFilePlayer>()>;
@@ -172,6 +179,7 @@ private:
     PlayFollower* follower_ = nullptr;
     PlayerFactory playerFactory_;
     int shownTab_ = 0;
+    std::unique_ptr<SessionRecovery> recovery_;
 
 public:
     // Controls, named as the program's design names them (objectName too).

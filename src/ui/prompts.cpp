@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace pokopen {
 
@@ -70,6 +71,63 @@ void DialogPrompts::showError(QWidget* parent, const QString& text) {
 
 void DialogPrompts::showInformation(QWidget* parent, const QString& text) {
     QMessageBox::information(parent, PROGRAM_TITLE, text);
+}
+
+QString recoveryQuestionText(const QString& songName, const QDateTime& time) {
+    return QStringLiteral("ぽこぺんシーケンサが正常に終了しなかったため、保存されていない曲が"
+                          "自動保存から見つかりました。\n\n曲: %1\n自動保存の時刻: %2\n\n"
+                          "復元すると、この曲を保存されていない状態で開きます。")
+        .arg(songName, time.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
+}
+
+QString autosaveFailedText(const QString& folder) {
+    return QStringLiteral("自動保存できませんでした。\nフォルダ %1 に書き込めません。\n\n"
+                          "編集はこのまま続けられます。自動保存は次の間隔でもう一度行います。")
+        .arg(QDir::toNativeSeparators(folder));
+}
+
+RecoveryChoice DialogPrompts::askRecovery(QWidget* parent, const QString& songName, const QDateTime& time) {
+    QMessageBox box(QMessageBox::Question, RECOVERY_CAPTION, recoveryQuestionText(songName, time),
+                    QMessageBox::NoButton, parent);
+    QPushButton* restore = box.addButton(QStringLiteral("復元する"), QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(QStringLiteral("破棄する"), QMessageBox::DestructiveRole);
+    QPushButton* later = box.addButton(QStringLiteral("後で"), QMessageBox::RejectRole);
+    box.setDefaultButton(restore);
+    box.setEscapeButton(later); // closing the box decides nothing
+    box.exec();
+    if (box.clickedButton() == restore)
+        return RecoveryChoice::Restore;
+    if (box.clickedButton() == discard)
+        return RecoveryChoice::Discard;
+    return RecoveryChoice::Later;
+}
+
+namespace {
+
+// Yes or No, No the default, since Yes deletes something; closing the box is No.
+Prompts::Answer askYesNo(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
+    QMessageBox box(icon, RECOVERY_CAPTION, text, QMessageBox::NoButton, parent);
+    QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes ? Prompts::Answer::Yes : Prompts::Answer::No;
+}
+
+} // namespace
+
+Prompts::Answer DialogPrompts::askDiscardRecovery(QWidget* parent) {
+    return askYesNo(parent, QMessageBox::Warning, DISCARD_RECOVERY_TEXT);
+}
+
+Prompts::Answer DialogPrompts::askDeleteDamagedRecovery(QWidget* parent, const QString& text) {
+    return askYesNo(parent, QMessageBox::Critical,
+                    text + QStringLiteral("\n\nこの自動保存は読めないため復元できません。削除しますか？"));
+}
+
+void DialogPrompts::showAutosaveFailed(QWidget* parent, const QString& folder) {
+    QMessageBox::warning(parent, PROGRAM_TITLE, autosaveFailedText(folder));
 }
 
 } // namespace pokopen

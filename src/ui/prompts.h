@@ -1,7 +1,9 @@
 #pragma once
 
+#include "recovery/recovery_offer.h"
 #include "ui/dialog_messages.h"
 
+#include <QDateTime>
 #include <QString>
 
 class QWidget;
@@ -23,7 +25,28 @@ public:
     virtual void showError(QWidget* parent, const QString& text) = 0;
     // A message with the information icon and OK.
     virtual void showInformation(QWidget* parent, const QString& text) = 0;
+
+    // The autosave of a program that is gone, offered at start-up ("自動保存からの復元"):
+    // 復元する (the default), 破棄する or 後で. `time` is the autosave's, in local time.
+    // The recovery questions' defaults decide nothing (後で, No), so a script that does not
+    // expect them keeps every autosave.
+    virtual RecoveryChoice askRecovery(QWidget*, const QString& /*songName*/, const QDateTime& /*time*/) {
+        return RecoveryChoice::Later;
+    }
+    // 破棄する asks once more before the autosave is deleted: Yes or No.
+    virtual Answer askDiscardRecovery(QWidget*) { return Answer::No; }
+    // A damaged autosave file, reported with the reader's message (`text`): delete it (Yes) or not.
+    virtual Answer askDeleteDamagedRecovery(QWidget*, const QString& /*text*/) { return Answer::No; }
+    // An autosave could not be written into `folder`; said once per run.
+    virtual void showAutosaveFailed(QWidget*, const QString& /*folder*/) {}
 };
+
+// The recovery question's text and the autosave messages, shared by the boxes and the tests.
+inline const QString RECOVERY_CAPTION = QStringLiteral("自動保存からの復元");
+QString recoveryQuestionText(const QString& songName, const QDateTime& time);
+inline const QString DISCARD_RECOVERY_TEXT =
+    QStringLiteral("自動保存された内容を削除します。よろしいですか？");
+QString autosaveFailedText(const QString& folder);
 
 // The real dialogs and message boxes.
 class DialogPrompts : public Prompts {
@@ -42,6 +65,10 @@ public:
     QString musicXmlFileName(QWidget* parent, const QString& folder, const QString& proposedName) override;
     void showError(QWidget* parent, const QString& text) override;
     void showInformation(QWidget* parent, const QString& text) override;
+    RecoveryChoice askRecovery(QWidget* parent, const QString& songName, const QDateTime& time) override;
+    Answer askDiscardRecovery(QWidget* parent) override;
+    Answer askDeleteDamagedRecovery(QWidget* parent, const QString& text) override;
+    void showAutosaveFailed(QWidget* parent, const QString& folder) override;
 
 private:
     BoxDialogMessages boxes_;

@@ -73,8 +73,9 @@ protected:
         QSettings ini(path("pokopen.ini"), QSettings::IniFormat);
         ini.setValue("MIDIOUT/Device", device);
         ini.sync();
-        return std::make_unique<TfrmMain>(QStringList{}, std::make_unique<RecordingPrompts>(record),
-                                          TfrmMain::Files{path("pokopen.ini"), path("knb.mid")});
+        return std::make_unique<TfrmMain>(
+            QStringList{}, std::make_unique<RecordingPrompts>(record),
+            TfrmMain::Files{path("pokopen.ini"), path("knb.mid"), path("recovery")});
     }
     QString path(const QString& name) const { return dir.filePath(name); }
     void writeFile(const QString& name, const QByteArray& bytes) {

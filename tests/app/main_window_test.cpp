@@ -8,18 +8,24 @@
 #include "model/new_song.h"
 #include "model/song_file.h"
 #include "model/store_check.h"
+#include "recovery/recovery_test_support.h"
 #include "score/palette_window.h"
 #include "score/score_page.h"
 #include "signature/signature_page.h"
 #include "support/song_builders.h"
 #include "ui/image_view.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTabWidget>
@@ -52,6 +58,9 @@ public:
         QStringList warnings;
         QStringList infos;
         int beeps = 0;
+        std::deque<RecoveryChoice> recoveryChoices;
+        QStringList recoveryQuestions; // "song name|time"
+        QStringList autosaveFailures;
     };
     explicit ScriptedPrompts(Script& script) : s_(script) {}
     Answer askSaveChanges(QWidget*) override {
@@ -81,6 +90,19 @@ public:
     void showWarning(QWidget*, const QString& caption, const QString& text) override {
         s_.warnings << caption + "|" + text;
     }
+    RecoveryChoice askRecovery(QWidget*, const QString& songName, const QDateTime& time) override {
+        s_.recoveryQuestions << songName + "|" + time.toString(Qt::ISODate);
+        return take(s_.recoveryChoices, RecoveryChoice::Later);
+    }
+    Answer askDiscardRecovery(QWidget*) override {
+        s_.warnings << DISCARD_RECOVERY_TEXT;
+        return take(s_.warningAnswers, Answer::No);
+    }
+    Answer askDeleteDamagedRecovery(QWidget*, const QString& text) override {
+        s_.errors << text;
+        return take(s_.warningAnswers, Answer::No);
+    }
+    void showAutosaveFailed(QWidget*, const QString& folder) override { s_.autosaveFailures << folder; }
 
 private:
     template <typename T> static T take(std::deque<T>& q, T otherwise) {
@@ -105,8 +127,9 @@ protected:
         QSettings ini(path("pokopen.ini"), QSettings::IniFormat);
         ini.setValue("MIDIOUT/Device", "none");
         ini.sync();
-        return std::make_unique<TfrmMain>(args, std::make_unique<ScriptedPrompts>(script),
-                                          TfrmMain::Files{path("pokopen.ini"), path("knb.mid")});
+        return std::make_unique<TfrmMain>(
+            args, std::make_unique<ScriptedPrompts>(script),
+            TfrmMain::Files{path("pokopen.ini"), path("knb.mid"), path("recovery")});
     }
     QString path(const QString& name) const { return dir.filePath(name); }
     void saveNote(const QString& name, int part = 0) {
@@ -670,8 +693,9 @@ TEST_F(MainWindowTest, TestPlayWritesThePlayFileAndLeavesTheSongAlone) {
 }
 
 TEST_F(MainWindowTest, TestPlaySaysWhenThePlayFileCannotBeWritten) {
-    auto w = std::make_unique<TfrmMain>(QStringList{}, std::make_unique<ScriptedPrompts>(script),
-                                        TfrmMain::Files{path("pokopen.ini"), path("no/folder/knb.mid")});
+    auto w = std::make_unique<TfrmMain>(
+        QStringList{}, std::make_unique<ScriptedPrompts>(script),
+        TfrmMain::Files{path("pokopen.ini"), path("no/folder/knb.mid"), path("recovery")});
     w->mnuMPlay->trigger(); // no player opens: the error is told instead
     ASSERT_EQ(script.errors.size(), 1);
     EXPECT_TRUE(script.errors[0].contains(QStringLiteral("knb.mid を作成できません")));
@@ -813,6 +837,127 @@ TEST_F(MainWindowTest, PaletteShowsWithTheStaffPageAndKeepsItsPlace) {
     QSettings ini(path("pokopen.ini"), QSettings::IniFormat);
     EXPECT_EQ(ini.value("PALETTE/X").toInt(), 321);
     EXPECT_EQ(ini.value("PALETTE/Y").toInt(), 123);
+}
+
+// --- Autosave and recovery ---
+
+// An autosave left by a program that was killed: `song` as the file at `songPath` had it changed.
+void leaveCrashedAutosave(const QString& folder, const Song& song, const std::string& songPath,
+                          const QDateTime& time) {
+    auto store = std::make_unique<RecoveryStore>(
+        folder, [time] { return time; }, 31337);
+    const RecoveryInfo info{
+        songPath, QFileInfo(QString::fromStdString(songPath)).completeBaseName().toStdString(), time};
+    ASSERT_EQ(store->writeOwn(serializeRecovery(info, song), store->generation()),
+              RecoveryStore::WriteResult::Written);
+    const QString lock = QString(store->ownRecoveryPath()).replace(".recovery", ".lock");
+    store.reset();
+    testing::leaveLockOfDeadProcess(lock);
+}
+
+QStringList autosaveFiles(const QString& folder) {
+    return QDir(folder).entryList({"*.recovery"}, QDir::Files);
+}
+
+TEST_F(MainWindowTest, RestoredSongTakesThePlaceOfTheCommandLineSongAndIsSavedToItsFile) {
+    saveNote(path("tune.kn2"), 0);
+    saveNote(path("other.kn2"), 3);
+    Song edited = makeNewSong();
+    testing::addNote(edited, 0, 0, 24, 23);
+    testing::addNote(edited, 5, 96, 48, 30);
+    const QDateTime time = testing::utc("2026-12-08T09:30:15Z");
+    leaveCrashedAutosave(path("recovery"), edited, path("tune.kn2").toStdString(), time);
+
+    script.recoveryChoices = {RecoveryChoice::Restore};
+    auto w = make({path("other.kn2")});
+    EXPECT_EQ(script.recoveryQuestions, QStringList{"tune.kn2|" + time.toLocalTime().toString(Qt::ISODate)});
+    EXPECT_EQ(w->session().song(), edited);
+    EXPECT_EQ(w->windowTitle(), caption("tune"));
+    EXPECT_TRUE(w->tolSave->isEnabled());
+    EXPECT_EQ(autosaveFiles(path("recovery")).size(), 1) << "kept until the song is saved";
+
+    w->mnuSaveClick(); // Ctrl+S writes the file the song came from, and the autosave goes
+    Song saved;
+    ASSERT_TRUE(loadSongFile(path("tune.kn2").toStdString(), saved).ok());
+    EXPECT_EQ(saved, edited);
+    EXPECT_FALSE(w->tolSave->isEnabled());
+    EXPECT_TRUE(autosaveFiles(path("recovery")).isEmpty());
+    EXPECT_TRUE(script.saveNames.empty() && script.proposedNames.isEmpty()) << "no Save As dialog";
+}
+
+TEST_F(MainWindowTest, AutosaveStaysThroughAFailedSaveAndGoesWithNoAtThePrompt) {
+    auto w = make();
+    w->session().change("note", {}, [](Song& song) { testing::addNote(song, 0, 0, 24, 23); });
+    w->recovery().autosaver().autosaveNow();
+    ASSERT_TRUE(w->recovery().autosaver().waitForWriter(5000));
+    ASSERT_EQ(autosaveFiles(path("recovery")).size(), 1);
+
+    script.saveNames = {path("no/folder/song.kn2")}; // Save As to a folder that is not there
+    w->mnuSaveAsClick();
+    ASSERT_EQ(script.errors.size(), 1);
+    EXPECT_EQ(autosaveFiles(path("recovery")).size(), 1);
+
+    script.answers = {Prompts::Answer::No}; // New, and the changes let go
+    w->mnuNewClick();
+    EXPECT_TRUE(autosaveFiles(path("recovery")).isEmpty());
+    w->recovery().autosaver().autosaveNow(); // a new song is its own file: nothing to autosave
+    ASSERT_TRUE(w->recovery().autosaver().waitForWriter(5000));
+    EXPECT_TRUE(autosaveFiles(path("recovery")).isEmpty());
+}
+
+TEST_F(MainWindowTest, AutosaveThatCannotBeWrittenIsToldOnceNamingTheFolder) {
+    QFile blocker(path("recovery")); // a file where the folder should be
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    auto w = make();
+    for (int edit = 0; edit < 3; ++edit) {
+        w->session().change("note", {}, [edit](Song& song) { testing::addNote(song, 0, 96 * edit, 24, 23); });
+        w->recovery().autosaver().autosaveNow();
+        ASSERT_TRUE(w->recovery().autosaver().waitForWriter(5000));
+    }
+    EXPECT_EQ(script.autosaveFailures, QStringList{path("recovery")});
+    EXPECT_EQ(w->session().song().row(0).count(), 8) << "editing goes on";
+}
+
+// The real recovery box: its caption, the song and time it names, its three buttons with
+// 復元する the default, and the confirmation of 破棄する.
+TEST(RecoveryBox, NamesTheSongAndTimeAndRestoresByDefault) {
+    DialogPrompts prompts;
+    const QDateTime time(QDate(2026, 12, 8), QTime(9, 30, 15));
+    QString caption, text, defaultButton;
+    QStringList buttons;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        caption = box->windowTitle();
+        text = box->text();
+        for (QAbstractButton* button : box->buttons())
+            buttons << button->text();
+        defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    EXPECT_EQ(prompts.askRecovery(nullptr, "tune.kn2", time), RecoveryChoice::Restore);
+    EXPECT_EQ(caption, QStringLiteral("自動保存からの復元"));
+    EXPECT_TRUE(text.contains("tune.kn2")) << text.toStdString();
+    EXPECT_TRUE(text.contains("2026/12/08 09:30:15")) << text.toStdString();
+    buttons.sort();
+    QStringList expected{QStringLiteral("復元する"), QStringLiteral("破棄する"), QStringLiteral("後で")};
+    expected.sort();
+    EXPECT_EQ(buttons, expected);
+    EXPECT_EQ(defaultButton, QStringLiteral("復元する"));
+
+    // Escape decides nothing: later. The confirmation's Enter does not delete.
+    QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape); });
+    EXPECT_EQ(prompts.askRecovery(nullptr, "Notitle", time), RecoveryChoice::Later);
+    QString question;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        question = box->text();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    EXPECT_EQ(prompts.askDiscardRecovery(nullptr), Prompts::Answer::No);
+    EXPECT_EQ(question, QStringLiteral("自動保存された内容を削除します。よろしいですか？"));
 }
 
 // Ctrl+Z and Ctrl+Y on the main window, as the keyboard sends them.

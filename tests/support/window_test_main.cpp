@@ -3,12 +3,16 @@
 #include "app/qt_translations.h"
 
 #include <QApplication>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Windows made without folders of their own (autosaves, settings) use Qt's test folders,
+    // never the user's.
+    QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     pokopen::installQtTranslations(app);
     ::testing::InitGoogleTest(&argc, argv);

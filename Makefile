@@ -31,7 +31,7 @@ asan-test: deps
 # The window and output tests under AddressSanitizer and UndefinedBehaviorSanitizer (offscreen).
 asan-ui-test: deps
 	@test -f build/asan-ui/build.ninja || cmake --preset asan-ui
-	cmake --build build/asan-ui -j $(JOBS) --target window_tests output_tests
+	cmake --build build/asan-ui -j $(JOBS) --target window_tests output_tests pokopen pokopen-cli
 	cd build/asan-ui && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -L 'window|output'
 
 # The output tests (scheduler thread, SoundFont loader, file player) under ThreadSanitizer;

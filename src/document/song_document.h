@@ -77,7 +77,11 @@ public:
 
     const Song& song() const { return song_; }
     // The song as it is now; copying costs a few pointers, and the copy never changes.
-    Song snapshot() const { return song_; }
+    // Safe to read on another thread: the document never writes a row a snapshot holds.
+    Song snapshot() const {
+        song_.store.freezeRows();
+        return song_;
+    }
     // Changes whenever the song does: an edit, undo, redo, new, open.
     std::uint64_t revision() const { return revision_; }
 

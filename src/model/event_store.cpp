@@ -1,7 +1,6 @@
 #include "model/event_store.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cassert>
 #include <utility>
 
@@ -88,13 +87,13 @@ EventStore::EventStore() {
 }
 
 EventRow& EventStore::operator[](int r) {
-    std::shared_ptr<EventRow>& row = rows_[static_cast<std::size_t>(r)];
-    if (row.use_count() != 1)
+    const auto i = static_cast<std::size_t>(r);
+    std::shared_ptr<EventRow>& row = rows_[i];
+    // Shared with another store of this thread, or once handed to another thread: copy first.
+    if (row.use_count() != 1 || frozen_[i]) {
         row = std::make_shared<EventRow>(*row);
-    else
-        // The last other owner (a snapshot on another thread) may have let go just now: see its
-        // reads before this thread writes.
-        std::atomic_thread_fence(std::memory_order_acquire);
+        frozen_[i] = false;
+    }
     return *row;
 }
 

@@ -108,15 +108,24 @@ public:
     bool sharesRow(const EventStore& other, int r) const {
         return rows_[static_cast<std::size_t>(r)] == other.rows_[static_cast<std::size_t>(r)];
     }
+    // Marks every row as handed out: the next write to a row copies it first even when no other
+    // store holds it any more. A snapshot that goes to another thread is taken this way, so this
+    // thread never writes a row that the other may still be reading, whatever the reference
+    // counts say at the moment of the write.
+    void freezeRows() const { frozen_.fill(true); }
+
     // Puts the row of `other` in place of this store's row, sharing it.
     void shareRow(const EventStore& other, int r) {
-        rows_[static_cast<std::size_t>(r)] = other.rows_[static_cast<std::size_t>(r)];
+        const auto i = static_cast<std::size_t>(r);
+        rows_[i] = other.rows_[i];
+        frozen_[i] = other.frozen_[i];
     }
 
     friend bool operator==(const EventStore& a, const EventStore& b);
 
 private:
     std::array<std::shared_ptr<EventRow>, ROW_COUNT> rows_;
+    mutable std::array<bool, ROW_COUNT> frozen_{};
 };
 
 } // namespace pokopen

@@ -333,6 +333,16 @@ TEST(SongDocumentSnapshot, EditsCopyOnlyTheRowsTheyChangeAndNeverTouchASnapshot)
     EXPECT_EQ(serializeKn2(snapshot), before);
     for (int r = 0; r < ROW_COUNT; ++r)
         EXPECT_EQ(snapshot.store.sharesRow(doc.song().store, r), r != 4) << r;
+
+    // A snapshot taken in the middle of a stroke (an autosave) and let go again, perhaps by the
+    // writer's thread: the next write of the stroke still goes to a fresh copy of the row.
+    doc.beginStep("テンポの入力", {});
+    doc.changeInStep([](Song& s) { editTempoPoint(s, 96, 90, CurveMode::Input); });
+    const EventRow* handedOut = &std::as_const(doc.song().store)[TEMPO_ROW];
+    { const Song gone = doc.snapshot(); }
+    doc.changeInStep([](Song& s) { editTempoPoint(s, 120, 80, CurveMode::Input); });
+    EXPECT_NE(&std::as_const(doc.song().store)[TEMPO_ROW], handedOut);
+    EXPECT_TRUE(doc.endStep());
 }
 
 } // namespace

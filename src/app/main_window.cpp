@@ -602,29 +602,14 @@ void TfrmMain::showEditPlace(const EditPlace& place) {
     }
     barMeasChange(barMeas->value());
     showPartSettings();
-    QWidget* tab = tabScore;
-    switch (place.page) {
-    case EditPage::Score:
-        tab = tabScore;
-        break;
-    case EditPage::Dynamics:
-        tab = tabExp;
-        break;
-    case EditPage::Tempo:
-        tab = tabTempo;
-        break;
-    case EditPage::Pan:
-        tab = tabPan;
-        break;
-    case EditPage::Signature:
-        tab = tabAlter;
-        break;
-    case EditPage::Part:
-        tab = tabPart;
-        break;
-    }
+    showPage(place.page);
+}
+
+void TfrmMain::showPage(EditPage page) {
+    QWidget* const tabs[] = {tabScore, tabExp, tabTempo, tabPan, tabAlter, tabPart};
+    QWidget* tab = tabs[static_cast<std::size_t>(page)];
     if (pagMain->currentWidget() == tab)
-        tabChanged();
+        tabChanged(); // already on view: show the new part and measure
     else
         pagMain->setCurrentWidget(tab);
 }
@@ -929,28 +914,7 @@ void TfrmMain::mnuJumpEndClick() {
         session_.state.currentPart = *target.part;
         showCurrentPart();
     }
-    QWidget* tab = tabScore;
-    switch (target.tab) {
-    case MainTab::Score:
-        tab = tabScore;
-        break;
-    case MainTab::Dynamics:
-        tab = tabExp;
-        break;
-    case MainTab::Tempo:
-        tab = tabTempo;
-        break;
-    case MainTab::Pan:
-        tab = tabPan;
-        break;
-    case MainTab::Signature:
-        tab = tabAlter;
-        break;
-    }
-    if (pagMain->currentWidget() == tab)
-        tabChanged(); // already on view: show the new part and measure
-    else
-        pagMain->setCurrentWidget(tab);
+    showPage(target.tab);
 }
 
 } // namespace pokopen

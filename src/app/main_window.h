@@ -152,6 +152,8 @@ private:
     bool reportSave(const FileResult& result, const QString& path);
     // Turns to where an undone or redone step was made.
     void showEditPlace(const EditPlace& place);
+    // Brings a page on view, or redraws it when it already is.
+    void showPage(EditPage page);
     // The Save As dialog and the save; true when the song was written.
     bool saveAs();
     void tabChanged();

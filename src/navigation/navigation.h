@@ -1,5 +1,7 @@
 #pragma once
 
+#include "document/song_document.h"
+
 #include "model/edit_state.h"
 #include "model/song.h"
 
@@ -16,7 +18,8 @@ enum class SearchKind { Key = 0, Meter = 1 };
 enum class SearchStart { CurrentMeasure = 0, FirstMeasure = 1 };
 
 // The tabs of the main window that navigation brings into view.
-enum class MainTab { Score, Dynamics, Tempo, Pan, Signature };
+// The tabs are the pages edits are made on.
+using MainTab = EditPage;
 
 // First measure n in from..999 where a change of `kind` begins; nothing when there is none.
 std::optional<std::int32_t> searchSignature(const EventStore& store, SearchKind kind, std::int32_t from);

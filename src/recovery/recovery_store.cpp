@@ -1,5 +1,7 @@
 #include "recovery/recovery_store.h"
 
+#include "model/song_file.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -34,14 +36,7 @@ QString defaultRecoveryFolder() {
 }
 
 bool writeRecoveryFileAtomically(const QString& path, std::string_view bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return writeFileAtomically(path.toStdString(), bytes);
 }
 
 RecoveryStore::RecoveryStore(QString folder, Clock clock, std::int64_t processId)

@@ -24,6 +24,13 @@ const Song& editorStressSong() {
     return song;
 }
 
+// A document holding the stress song.
+std::unique_ptr<SongDocument> stressDocument() {
+    auto doc = std::make_unique<SongDocument>();
+    writableSong(*doc) = editorStressSong();
+    return doc;
+}
+
 // Selects measures a..b of all parts with two header clicks.
 void selectAllParts(MeasureEditor& ed, std::int32_t a, std::int32_t b) {
     ed.setMode(ClickMode::EndA);
@@ -63,9 +70,8 @@ BENCHMARK(BM_EditorGridRepaint)->Unit(benchmark::kMillisecond);
 #endif
 
 void BM_EditorCopyAllParts(benchmark::State& state) {
-    SongDocument doc;
-    writableSong(doc) = editorStressSong();
-    MeasureEditor ed(doc, 0, 0);
+    const auto doc = stressDocument();
+    MeasureEditor ed(*doc, 0, 0);
     selectAllParts(ed, 0, MAX_MEASURES - 1);
     for (auto _ : state)
         ed.copy();
@@ -75,8 +81,7 @@ BENCHMARK(BM_EditorCopyAllParts)->Unit(benchmark::kMillisecond);
 void BM_EditorCutAllParts(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
-        auto doc = std::make_unique<SongDocument>();
-        writableSong(*doc) = editorStressSong();
+        auto doc = stressDocument();
         MeasureEditor ed(*doc, 0, 0);
         selectAllParts(ed, 0, MAX_MEASURES - 1);
         state.ResumeTiming();
@@ -89,9 +94,8 @@ void BM_EditorCutAllParts(benchmark::State& state) {
 BENCHMARK(BM_EditorCutAllParts)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_EditorPasteAllParts(benchmark::State& state) {
-    SongDocument doc;
-    writableSong(doc) = editorStressSong();
-    MeasureEditor ed(doc, 0, 0);
+    const auto doc = stressDocument();
+    MeasureEditor ed(*doc, 0, 0);
     selectAllParts(ed, 0, MAX_MEASURES - 1);
     ed.copy();
     ed.setMode(ClickMode::Pointer);
@@ -103,9 +107,8 @@ void BM_EditorPasteAllParts(benchmark::State& state) {
 BENCHMARK(BM_EditorPasteAllParts)->Unit(benchmark::kMillisecond);
 
 void BM_EditorOctaveOnePart(benchmark::State& state) {
-    SongDocument doc;
-    writableSong(doc) = editorStressSong();
-    MeasureEditor ed(doc, 0, 0);
+    const auto doc = stressDocument();
+    MeasureEditor ed(*doc, 0, 0);
     ed.clickPartHeader(0);
     bool up = true;
     for (auto _ : state) {
@@ -118,22 +121,21 @@ BENCHMARK(BM_EditorOctaveOnePart)->Unit(benchmark::kMillisecond);
 // Taking back a paste of all parts over all 1000 measures (each part moved by one measure, so
 // every row changed), without the redraw.
 void BM_UndoAllPartsPaste(benchmark::State& state) {
-    SongDocument doc;
-    writableSong(doc) = editorStressSong();
-    MeasureEditor ed(doc, 0, 0);
+    const auto doc = stressDocument();
+    MeasureEditor ed(*doc, 0, 0);
     selectAllParts(ed, 0, MAX_MEASURES - 1);
     ed.copy();
     ed.setMode(ClickMode::Pointer);
     ed.clickCell(1, 0);
-    if (ed.paste() != PasteOutcome::Pasted || !doc.canUndo())
+    if (ed.paste() != PasteOutcome::Pasted || !doc->canUndo())
         state.SkipWithError("the paste changed nothing");
     for (auto _ : state) {
-        doc.undo();
+        doc->undo();
         state.PauseTiming();
-        doc.redo();
+        doc->redo();
         state.ResumeTiming();
     }
-    state.counters["history_MB"] = static_cast<double>(doc.historyBytes()) / (1 << 20);
+    state.counters["history_MB"] = static_cast<double>(doc->historyBytes()) / (1 << 20);
 }
 BENCHMARK(BM_UndoAllPartsPaste)->Unit(benchmark::kMillisecond);
 

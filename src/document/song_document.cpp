@@ -319,34 +319,14 @@ DiscardOutcome SongDocument::confirmDiscard(const std::function<SaveAnswer()>& a
     return DiscardOutcome::Stopped;
 }
 
-int SongDocument::addListener(Listener listener) {
-    listeners_.emplace_back(nextListenerId_, std::move(listener));
-    return nextListenerId_++;
-}
-
-void SongDocument::removeListener(int id) {
-    std::erase_if(listeners_, [id](const auto& l) { return l.first == id; });
-}
-
-int SongDocument::addStatusListener(StatusListener listener) {
-    statusListeners_.emplace_back(nextListenerId_, std::move(listener));
-    return nextListenerId_++;
-}
-
-void SongDocument::removeStatusListener(int id) {
-    std::erase_if(statusListeners_, [id](const auto& l) { return l.first == id; });
-}
-
 void SongDocument::notify(const SongChange& change) {
-    const auto listeners = listeners_; // a listener may remove itself
-    for (const auto& [id, listener] : listeners)
-        listener(change);
+    for (std::size_t i = 0; i < listeners_.size(); ++i) // a listener may add another
+        listeners_[i](change);
 }
 
 void SongDocument::notifyStatus() {
-    const auto listeners = statusListeners_;
-    for (const auto& [id, listener] : listeners)
-        listener();
+    for (std::size_t i = 0; i < statusListeners_.size(); ++i)
+        statusListeners_[i]();
 }
 
 } // namespace pokopen

@@ -145,12 +145,10 @@ public:
 
     // --- Listeners ----------------------------------------------------------------------------
     using Listener = std::function<void(const SongChange&)>;
-    int addListener(Listener listener);
-    void removeListener(int id);
+    void addListener(Listener listener) { listeners_.push_back(std::move(listener)); }
     // Called when the modified state, the file identity or the history's captions may have changed.
     using StatusListener = std::function<void()>;
-    int addStatusListener(StatusListener listener);
-    void removeStatusListener(int id);
+    void addStatusListener(StatusListener listener) { statusListeners_.push_back(std::move(listener)); }
 
     // The settings a step can change, kept apart from the rows.
     struct Settings {
@@ -212,9 +210,8 @@ private:
     std::string filePath_;
     bool untitled_ = true;
 
-    int nextListenerId_ = 1;
-    std::vector<std::pair<int, Listener>> listeners_;
-    std::vector<std::pair<int, StatusListener>> statusListeners_;
+    std::vector<Listener> listeners_;
+    std::vector<StatusListener> statusListeners_;
 };
 
 } // namespace pokopen

@@ -33,36 +33,37 @@ QString DialogPrompts::openFileName(QWidget* parent, const QString& folder) {
     return dialog.selectedFiles().constFirst();
 }
 
-QString DialogPrompts::saveFileName(QWidget* parent, const QString& folder, const QString& proposedName) {
-    QFileDialog dialog(parent, QStringLiteral("KNBファイルの保存"), QDir(folder).filePath(proposedName),
-                       QStringLiteral("KNBファイル(*.kn2)"));
+namespace {
+
+// A save dialog of the given caption and filter, proposing `proposedName` in `folder`.
+QString askSaveFileName(QWidget* parent, const QString& caption, const QString& folder,
+                        const QString& proposedName, const QString& filter, const QString& suffix,
+                        bool confirmOverwrite) {
+    QFileDialog dialog(parent, caption, QDir(folder).filePath(proposedName), filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("kn2"));
+    dialog.setDefaultSuffix(suffix);
+    if (!confirmOverwrite)
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+QString DialogPrompts::saveFileName(QWidget* parent, const QString& folder, const QString& proposedName) {
+    return askSaveFileName(parent, QStringLiteral("KNBファイルの保存"), folder, proposedName,
+                           QStringLiteral("KNBファイル(*.kn2)"), QStringLiteral("kn2"), true);
 }
 
 QString DialogPrompts::midiFileName(QWidget* parent, const QString& folder, const QString& proposedName) {
-    QFileDialog dialog(parent, QStringLiteral("MIDIファイル出力"), QDir(folder).filePath(proposedName),
-                       QStringLiteral("標準MIDIファイル(*.mid)"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("mid"));
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
+    return askSaveFileName(parent, QStringLiteral("MIDIファイル出力"), folder, proposedName,
+                           QStringLiteral("標準MIDIファイル(*.mid)"), QStringLiteral("mid"), false);
 }
 
 QString DialogPrompts::musicXmlFileName(QWidget* parent, const QString& folder, const QString& proposedName) {
-    QFileDialog dialog(parent, QStringLiteral("MusicXMLファイル出力"), QDir(folder).filePath(proposedName),
-                       QStringLiteral("MusicXMLファイル(*.musicxml)"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("musicxml"));
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
+    return askSaveFileName(parent, QStringLiteral("MusicXMLファイル出力"), folder, proposedName,
+                           QStringLiteral("MusicXMLファイル(*.musicxml)"), QStringLiteral("musicxml"), false);
 }
 
 void DialogPrompts::showError(QWidget* parent, const QString& text) {

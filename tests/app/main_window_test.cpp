@@ -35,6 +35,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "support/test_files.h"
+
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -65,53 +67,48 @@ public:
     explicit ScriptedPrompts(Script& script) : s_(script) {}
     Answer askSaveChanges(QWidget*) override {
         ++s_.questions;
-        return take(s_.answers, Answer::Cancel);
+        return testing::takeFront(s_.answers, Answer::Cancel);
     }
-    QString openFileName(QWidget*, const QString&) override { return take(s_.openNames, QString()); }
+    QString openFileName(QWidget*, const QString&) override {
+        return testing::takeFront(s_.openNames, QString());
+    }
     QString saveFileName(QWidget*, const QString&, const QString& proposed) override {
         s_.proposedNames << proposed;
-        return take(s_.saveNames, QString());
+        return testing::takeFront(s_.saveNames, QString());
     }
     QString midiFileName(QWidget*, const QString&, const QString& proposed) override {
         s_.proposedNames << proposed;
-        return take(s_.midiNames, QString());
+        return testing::takeFront(s_.midiNames, QString());
     }
     QString musicXmlFileName(QWidget*, const QString&, const QString& proposed) override {
         s_.proposedNames << proposed;
-        return take(s_.musicXmlNames, QString());
+        return testing::takeFront(s_.musicXmlNames, QString());
     }
     void showError(QWidget*, const QString& text) override { s_.errors << text; }
     void showInformation(QWidget*, const QString& text) override { s_.infos << text; }
     void beep() override { ++s_.beeps; }
     Answer askWarning(QWidget*, const QString& caption, const QString& text) override {
         s_.warnings << caption + "|" + text;
-        return take(s_.warningAnswers, Answer::Cancel);
+        return testing::takeFront(s_.warningAnswers, Answer::Cancel);
     }
     void showWarning(QWidget*, const QString& caption, const QString& text) override {
         s_.warnings << caption + "|" + text;
     }
     RecoveryChoice askRecovery(QWidget*, const QString& songName, const QDateTime& time) override {
         s_.recoveryQuestions << songName + "|" + time.toString(Qt::ISODate);
-        return take(s_.recoveryChoices, RecoveryChoice::Later);
+        return testing::takeFront(s_.recoveryChoices, RecoveryChoice::Later);
     }
     Answer askDiscardRecovery(QWidget*) override {
         s_.warnings << DISCARD_RECOVERY_TEXT;
-        return take(s_.warningAnswers, Answer::No);
+        return testing::takeFront(s_.warningAnswers, Answer::No);
     }
     Answer askDeleteDamagedRecovery(QWidget*, const QString& text) override {
         s_.errors << text;
-        return take(s_.warningAnswers, Answer::No);
+        return testing::takeFront(s_.warningAnswers, Answer::No);
     }
     void showAutosaveFailed(QWidget*, const QString& folder) override { s_.autosaveFailures << folder; }
 
 private:
-    template <typename T> static T take(std::deque<T>& q, T otherwise) {
-        if (q.empty())
-            return otherwise;
-        T v = q.front();
-        q.pop_front();
-        return v;
-    }
     Script& s_;
 };
 

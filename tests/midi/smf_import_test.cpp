@@ -9,6 +9,8 @@
 #include "model/timeline.h"
 #include "support/song_builders.h"
 
+#include "support/test_files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -22,7 +24,8 @@
 namespace pokopen {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using testing::Bytes;
+using testing::smf;
 using Lines = std::vector<std::string>;
 
 // ---- Random songs of every feature ----
@@ -142,31 +145,6 @@ Bytes track(const std::vector<std::pair<std::uint32_t, Bytes>>& events, bool end
     if (end)
         t.insert(t.end(), {0x00, 0xFF, 0x2F, 0x00});
     return t;
-}
-
-Bytes smf(int format, int division, const std::vector<Bytes>& tracks) {
-    Bytes out{'M',
-              'T',
-              'h',
-              'd',
-              0,
-              0,
-              0,
-              6,
-              0,
-              static_cast<std::uint8_t>(format),
-              0,
-              static_cast<std::uint8_t>(tracks.size()),
-              static_cast<std::uint8_t>(division >> 8),
-              static_cast<std::uint8_t>(division & 0xFF)};
-    for (const Bytes& t : tracks) {
-        const auto n = static_cast<std::uint32_t>(t.size());
-        out.insert(out.end(), {'M', 'T', 'r', 'k', static_cast<std::uint8_t>(n >> 24),
-                               static_cast<std::uint8_t>(n >> 16), static_cast<std::uint8_t>(n >> 8),
-                               static_cast<std::uint8_t>(n)});
-        out.insert(out.end(), t.begin(), t.end());
-    }
-    return out;
 }
 
 Bytes text(std::uint8_t type, const std::string& s) {

@@ -4,6 +4,8 @@
 #include "model/store_check.h"
 #include "support/song_builders.h"
 
+#include "support/test_files.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -11,33 +13,8 @@
 namespace pokopen {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-// A file of the given tracks (already framed events) with `division` ticks per quarter note.
-Bytes smf(int format, int division, const std::vector<Bytes>& tracks) {
-    Bytes out{'M',
-              'T',
-              'h',
-              'd',
-              0,
-              0,
-              0,
-              6,
-              0,
-              static_cast<std::uint8_t>(format),
-              0,
-              static_cast<std::uint8_t>(tracks.size()),
-              static_cast<std::uint8_t>(division >> 8),
-              static_cast<std::uint8_t>(division & 0xFF)};
-    for (const Bytes& t : tracks) {
-        const auto n = static_cast<std::uint32_t>(t.size());
-        out.insert(out.end(), {'M', 'T', 'r', 'k', static_cast<std::uint8_t>(n >> 24),
-                               static_cast<std::uint8_t>(n >> 16), static_cast<std::uint8_t>(n >> 8),
-                               static_cast<std::uint8_t>(n)});
-        out.insert(out.end(), t.begin(), t.end());
-    }
-    return out;
-}
+using testing::Bytes;
+using testing::smf;
 
 const SmfEvent* findEvent(const SmfSequence& s, std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
     for (const SmfEvent& e : s.events)

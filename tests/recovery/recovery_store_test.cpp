@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "support/test_files.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -242,26 +244,19 @@ public:
 
     RecoveryChoice askRestore(const RecoveryCandidate& c) override {
         asked << "ask " + name(c);
-        return take(choices, RecoveryChoice::Later);
+        return testing::takeFront(choices, RecoveryChoice::Later);
     }
     bool confirmDiscard(const RecoveryCandidate& c) override {
         asked << "confirm " + name(c);
-        return take(confirmations, false);
+        return testing::takeFront(confirmations, false);
     }
     bool askDeleteDamaged(const RecoveryCandidate& c) override {
         asked << "damaged " + QString::fromStdString(c.result.message);
-        return take(confirmations, false);
+        return testing::takeFront(confirmations, false);
     }
 
 private:
     static QString name(const RecoveryCandidate& c) { return QString::number(c.song.row(0).count()); }
-    template <typename T> static T take(std::deque<T>& q, T otherwise) {
-        if (q.empty())
-            return otherwise;
-        T v = q.front();
-        q.pop_front();
-        return v;
-    }
 };
 
 TEST_F(RecoveryStoreTest, OfferGoesNewestFirstUntilASongIsRestored) {

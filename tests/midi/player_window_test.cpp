@@ -30,6 +30,7 @@ public:
     std::int64_t position = 0;
     State current = State::Closed;
     std::vector<std::string> calls;
+    PracticeSettings practice;
 
     bool open(const std::string& path) override {
         calls.push_back("open " + path);
@@ -67,6 +68,7 @@ public:
         calls.push_back("stop");
         current = State::Stopped;
     }
+    void setPractice(const PracticeSettings& settings) override { practice = settings; }
     void setEndCallback(std::function<void()>) override {}
 };
 

@@ -87,9 +87,13 @@ void PracticeSequencer::setSettings(const PracticeSettings& settings, std::int64
         if (!settings_.sounds(c) || next.sounds(c))
             continue;
         auto& keys = sounding_[static_cast<std::size_t>(c)];
+        bool ended = false;
         for (std::size_t k = 0; k < keys.size(); ++k)
-            for (; keys[k] > 0; --keys[k])
+            for (; keys[k] > 0; --keys[k], ended = true)
                 out.push_back({static_cast<std::uint8_t>(0x80 | c), static_cast<std::uint8_t>(k), 0, -1});
+        // All sound off too, so that the notes stop at once rather than fade with their release.
+        if (ended)
+            out.push_back({static_cast<std::uint8_t>(0xB0 | c), 120, 0, -1});
     }
     const bool metronomeStarts = next.metronome && !settings_.metronome;
     settings_ = next;
@@ -187,25 +191,31 @@ std::int64_t PracticeSequencer::beatUs() const {
     return sequence_.tickToUs(nextBeat_.tick);
 }
 
+std::int64_t PracticeSequencer::limitUs() const {
+    // A range that ends after the file's last message plays on to its end in silence, so that
+    // the loop keeps the measure's length.
+    const std::int64_t end = loopEndUs();
+    return end != NEVER && lastFileUs_ < end ? std::max(sequence_.lengthUs, end) : sequence_.lengthUs;
+}
+
 std::int64_t PracticeSequencer::positionUs(std::int64_t nowUs) const {
     if (!running_ || nowUs <= anchorPlayUs_)
         return anchorFileUs_;
-    return std::min(sequence_.lengthUs, anchorFileUs_ + (nowUs - anchorPlayUs_) * settings_.tempoPercent / 100);
+    return std::min(limitUs(), anchorFileUs_ + (nowUs - anchorPlayUs_) * settings_.tempoPercent / 100);
 }
 
 std::int64_t PracticeSequencer::playTimeOf(std::int64_t fileUs) const {
     if (fileUs <= anchorFileUs_)
         return anchorPlayUs_;
-    return anchorPlayUs_ + ((fileUs - anchorFileUs_) * 100 + settings_.tempoPercent - 1) / settings_.tempoPercent;
+    return anchorPlayUs_ +
+           ((fileUs - anchorFileUs_) * 100 + settings_.tempoPercent - 1) / settings_.tempoPercent;
 }
 
 std::int64_t PracticeSequencer::loopEndUs() const {
-    if (!settings_.loop)
-        return NEVER;
-    const std::int64_t end = std::min(settings_.loopToUs, sequence_.lengthUs);
-    if (settings_.loopFromUs < 0 || end - settings_.loopFromUs < 1000)
+    if (!settings_.loop || settings_.loopFromUs < 0 || settings_.loopFromUs >= sequence_.lengthUs ||
+        settings_.loopToUs - settings_.loopFromUs < 1000)
         return NEVER; // no range to speak of
-    return end;
+    return settings_.loopToUs;
 }
 
 void PracticeSequencer::pass(const SmfEvent& e, PlayMessages& out) {
@@ -228,13 +238,14 @@ void PracticeSequencer::pass(const SmfEvent& e, PlayMessages& out) {
 
 void PracticeSequencer::click(std::uint8_t key, std::uint8_t velocity, std::int64_t atUs, PlayMessages& out) {
     out.push_back({static_cast<std::uint8_t>(0x90 | CLICK_CHANNEL), key, velocity, -1});
-    clickOffs_.push_back({atUs + CLICK_LENGTH_US, {static_cast<std::uint8_t>(0x80 | CLICK_CHANNEL), key, 0, -1}});
+    clickOffs_.push_back(
+        {atUs + CLICK_LENGTH_US, {static_cast<std::uint8_t>(0x80 | CLICK_CHANNEL), key, 0, -1}});
 }
 
 void PracticeSequencer::sendClicksUpTo(std::int64_t fileUs, PlayMessages& out) {
     if (!settings_.metronome)
         return;
-    while (beatUs() <= fileUs) {
+    while (beatUs() <= fileUs && beatUs() < limitUs()) { // no click once the music is over
         click(nextBeat_.first ? CLICK_ACCENT_KEY : CLICK_KEY, CLICK_VELOCITY, playTimeOf(beatUs()), out);
         nextBeat_ = grid_.beatAtOrAfter(nextBeat_.tick + 1);
     }
@@ -283,7 +294,9 @@ bool PracticeSequencer::advance(std::int64_t nowUs, PlayMessages& out) {
         break;
     }
     sendClickOffsUpTo(nowUs, out);
-    return pos >= sequence_.lengthUs && next_ >= events.size();
+    const std::int64_t end = loopEndUs();
+    const bool jumpAhead = end != NEVER && lastFileUs_ < end;
+    return !jumpAhead && pos >= sequence_.lengthUs && next_ >= events.size();
 }
 
 void PracticeSequencer::release(PlayMessages& out) {
@@ -309,12 +322,17 @@ std::int64_t PracticeSequencer::nextDueUs() const {
         due = std::min(due, t.atUs);
     const std::vector<SmfEvent>& events = sequence_.events;
     const std::int64_t end = loopEndUs();
-    const std::int64_t nextEventUs = next_ < events.size() ? events[next_].timeUs : sequence_.lengthUs;
-    if (end != NEVER && lastFileUs_ < end && nextEventUs >= end)
-        due = std::min(due, playTimeOf(end));
-    else if (next_ < events.size() || lastFileUs_ < sequence_.lengthUs)
-        due = std::min(due, playTimeOf(nextEventUs));
-    if (settings_.metronome && beatUs() <= sequence_.lengthUs)
+    if (end != NEVER && lastFileUs_ < end) {
+        if (next_ < events.size() && events[next_].timeUs < end)
+            due = std::min(due, playTimeOf(events[next_].timeUs));
+        else
+            due = std::min(due, playTimeOf(end)); // the jump back
+    } else if (next_ < events.size()) {
+        due = std::min(due, playTimeOf(events[next_].timeUs));
+    } else if (lastFileUs_ < sequence_.lengthUs) {
+        due = std::min(due, playTimeOf(sequence_.lengthUs)); // the end
+    }
+    if (settings_.metronome && beatUs() < limitUs())
         due = std::min(due, playTimeOf(beatUs()));
     return due;
 }

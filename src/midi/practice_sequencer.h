@@ -109,6 +109,7 @@ public:
 
 private:
     std::int64_t loopEndUs() const; // where the range jumps back; NEVER without a range
+    std::int64_t limitUs() const;   // how far the position may run: the file's end or the range's
     void chase(std::size_t until, PlayMessages& out);
     void beginCountIn(std::int64_t nowUs);
     void pass(const SmfEvent& e, PlayMessages& out);

@@ -101,7 +101,7 @@ TEST(TfrmMPlay, OpensTheFileAndShowsTheTitleWithoutPlaying) {
     Shown shown;
     auto w = makeWindow(player, shown);
     EXPECT_EQ(w->windowTitle(), QStringLiteral("ぽこぺんプレイヤー"));
-    EXPECT_EQ(w->size(), QSize(554, 180));
+    EXPECT_EQ(w->size(), QSize(554, 318));
     EXPECT_TRUE(w->windowFlags().testFlag(Qt::Tool));
     EXPECT_EQ(player.calls, (std::vector<std::string>{"open /tmp/knb.mid"}));
     EXPECT_EQ(shown.count, 0);

@@ -138,8 +138,8 @@ TEST(PracticePlayer, ALoopedRangeRepeatsEveryNoteOnceWithWhatIsInForceAtItsStart
             const Sent& first = pattern[i % pattern.size()];
             const auto k = static_cast<std::int64_t>(i / pattern.size());
             EXPECT_EQ(onsets[i].m, first.m) << "channel " << c << " loop " << k;
-            EXPECT_NEAR(static_cast<double>(onsets[i].ms), static_cast<double>(first.ms * 1000 + k * loopUs) / 1000,
-                        4.0)
+            EXPECT_NEAR(static_cast<double>(onsets[i].ms),
+                        static_cast<double>(first.ms * 1000 + k * loopUs) / 1000, 4.0)
                 << "channel " << c << " loop " << k;
         }
         const std::uint8_t key = pattern.front().m[1];
@@ -154,7 +154,8 @@ TEST(PracticePlayer, ALoopedRangeRepeatsEveryNoteOnceWithWhatIsInForceAtItsStart
             if (isNoteOn(x.m)) {
                 EXPECT_EQ(++sounding[x.m[1]], 1) << "channel " << c << " at " << x.ms;
                 if (x.m[1] == key) {
-                    EXPECT_EQ(now, want.parts[static_cast<std::size_t>(c)]) << "channel " << c << " at " << x.ms;
+                    EXPECT_EQ(now, want.parts[static_cast<std::size_t>(c)])
+                        << "channel " << c << " at " << x.ms;
                 }
             } else if (isNoteOff(x.m)) {
                 EXPECT_EQ(--sounding[x.m[1]], 0) << "channel " << c << " at " << x.ms;
@@ -195,8 +196,9 @@ TEST(PracticePlayer, MutedAndUnsoloedPartsFallSilentAtOnceAndStaySilent) {
         std::uint16_t muted, soloed;
         bool part1, part2; // heard afterwards
     };
-    for (const Case& k : {Case{0b01, 0, false, true}, Case{0, 0b10, false, true}, Case{0b10, 0b10, false, false},
-                          Case{0, 0b11, true, true}, Case{0, 0, true, true}}) {
+    for (const Case& k :
+         {Case{0b01, 0, false, true}, Case{0, 0b10, false, true}, Case{0b10, 0b10, false, false},
+          Case{0, 0b11, true, true}, Case{0, 0, true, true}}) {
         Rig rig(twoParts());
         rig.play();
         rig.runTo(300); // both parts' first notes sounding
@@ -205,15 +207,15 @@ TEST(PracticePlayer, MutedAndUnsoloedPartsFallSilentAtOnceAndStaySilent) {
         s.muted = k.muted;
         s.soloed = k.soloed;
         rig.practice(s);
-        const std::vector<Sent> atOnce(rig.sent.begin() + static_cast<std::ptrdiff_t>(before), rig.sent.end());
+        const std::vector<Sent> atOnce(rig.sent.begin() + static_cast<std::ptrdiff_t>(before),
+                                       rig.sent.end());
         rig.runTo(4000);
         for (int c = 0; c < 2; ++c) {
             const bool heard = c == 0 ? k.part1 : k.part2;
             const auto ch = static_cast<std::uint8_t>(c);
             const Message allSoundOff{static_cast<std::uint8_t>(0xB0 | ch), 120, 0};
-            const bool cut = std::any_of(atOnce.begin(), atOnce.end(), [&](const Sent& x) {
-                return x.m == allSoundOff;
-            });
+            const bool cut =
+                std::any_of(atOnce.begin(), atOnce.end(), [&](const Sent& x) { return x.m == allSoundOff; });
             const bool ended = std::any_of(atOnce.begin(), atOnce.end(), [&](const Sent& x) {
                 return isNoteOff(x.m) && (x.m[0] & 0x0F) == c;
             });
@@ -249,9 +251,9 @@ TEST(PracticePlayer, CountInAndMetronomeClickOnTheBeatsOfTheMeter) {
     // the first note; then the metronome on every beat, the wood block on each first beat (the
     // second measure is in 3/4).
     const std::vector<std::pair<std::int64_t, Message>> want{
-        {0, {0x99, 37, 127}},    {500, {0x99, 37, 90}},  {1000, {0x99, 37, 90}}, {1500, {0x99, 37, 90}},
-        {2000, {0x99, 76, 90}},  {2500, {0x99, 37, 90}}, {3000, {0x99, 37, 90}}, {3500, {0x99, 37, 90}},
-        {4000, {0x99, 76, 90}},  {4500, {0x99, 37, 90}}, {5000, {0x99, 37, 90}}};
+        {0, {0x99, 37, 127}},   {500, {0x99, 37, 90}},  {1000, {0x99, 37, 90}}, {1500, {0x99, 37, 90}},
+        {2000, {0x99, 76, 90}}, {2500, {0x99, 37, 90}}, {3000, {0x99, 37, 90}}, {3500, {0x99, 37, 90}},
+        {4000, {0x99, 76, 90}}, {4500, {0x99, 37, 90}}, {5000, {0x99, 37, 90}}};
     EXPECT_EQ(clicks, want);
     EXPECT_EQ(clickOffs, want.size());
     ASSERT_FALSE(rig.noteOns(0).empty());
@@ -285,8 +287,8 @@ TEST(PracticePlayerTiming, WaitingForTheNextMessageTakesNoProcessorTime) {
     file.division = 480;
     file.tempo.push_back({0, 0, 500000});
     for (int i = 0; i < 200; ++i)
-        file.events.push_back({i * 4000, static_cast<std::uint32_t>(i), static_cast<std::uint8_t>(i % 2 ? 0x80 : 0x90),
-                               60, 100, -1});
+        file.events.push_back({i * 4000, static_cast<std::uint32_t>(i),
+                               static_cast<std::uint8_t>(i % 2 ? 0x80 : 0x90), 60, 100, -1});
     file.lengthUs = 200 * 4000;
     SteadyPlayerClock clock;
     ScheduledPlayer player(std::make_unique<RecordingMidiOut>(), clock);
@@ -304,7 +306,8 @@ TEST(PracticePlayerTiming, WaitingForTheNextMessageTakesNoProcessorTime) {
     while (!ended)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const double wallNs = static_cast<double>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - wallBefore).count());
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - wallBefore)
+            .count());
     const double share = static_cast<double>(cpuNs() - cpuBefore) / wallNs;
     std::printf("scheduler processor share: %.1f %%\n", share * 100);
     EXPECT_LT(share, 0.06);

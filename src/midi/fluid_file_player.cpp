@@ -5,6 +5,7 @@
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 
 namespace pokopen {
@@ -18,7 +19,14 @@ void FluidEventDeleter::operator()(fluid_event_t* p) const {
 
 namespace {
 
+// The player reaches the synthesizer's thread through FluidSynth's sequencer, whose own locking
+// ThreadSanitizer does not see (FluidSynth is not built with it). Each hand-over of the player
+// is released here and acquired by the callback, so that what the player's thread made before
+// is visible to the callback, for the sanitizer too.
+std::atomic<std::uint64_t> handOver{0};
+
 void onSequencerEvent(unsigned int, fluid_event_t* event, fluid_sequencer_t*, void* data) {
+    handOver.load(std::memory_order_acquire);
     if (fluid_event_get_type(event) == FLUID_SEQ_TIMER)
         static_cast<FluidFilePlayer*>(data)->onTick(
             static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(fluid_event_get_data(event))));
@@ -27,6 +35,7 @@ void onSequencerEvent(unsigned int, fluid_event_t* event, fluid_sequencer_t*, vo
 // Asks the sequencer to call back at its tick `at` for the run `run`. The sequencer's lock is
 // held while it calls back, so this is never called from another thread with the player's lock.
 void scheduleTick(fluid_sequencer_t* seq, short client, unsigned int at, std::uint64_t run) {
+    handOver.fetch_add(1, std::memory_order_release);
     FluidEventPtr event(new_fluid_event());
     fluid_event_set_source(event.get(), -1);
     fluid_event_set_dest(event.get(), client);
@@ -216,6 +225,7 @@ void FluidFilePlayer::ensureSequencer() {
     if (!seq)
         return;
     fluid_sequencer_register_fluidsynth(seq.get(), engine_->synth());
+    handOver.fetch_add(1, std::memory_order_release);
     const short client = fluid_sequencer_register_client(seq.get(), "pokopen player", onSequencerEvent, this);
     std::lock_guard lock(mutex_);
     if (!seq_ && client >= 0) {

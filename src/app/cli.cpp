@@ -20,7 +20,8 @@ constexpr const char* USAGE =
     "usage: pokopen-cli info SONG\n"
     "       pokopen-cli convert SONG OUT.kn2\n"
     "       pokopen-cli export-midi [--fm] SONG OUT.mid\n"
-    "       pokopen-cli render [--soundfont SF2] [--rate HZ] [--no-normalize] SONG OUT.wav\n"
+    "       pokopen-cli render [--soundfont SF2] [--rate HZ] [--no-normalize] [--mute PARTS]\n"
+    "                          [--solo PARTS] [--tempo PERCENT] [--from M] [--to M] SONG OUT.wav\n"
     "       pokopen-cli export-musicxml SONG OUT.musicxml\n"
     "       pokopen-cli --help | --version\n"
     "SONG is a .kn2, .knb, .mid or .midi file.\n";

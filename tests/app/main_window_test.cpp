@@ -29,6 +29,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTabWidget>
@@ -268,6 +269,32 @@ TEST_F(MainWindowTest, EveryMenuGivesEachItemItsOwnLetterAndAltFXQuits) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return file->isVisible(); }, 2000));
     QTest::keyClick(file, Qt::Key_X);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !w->isVisible(); }, 2000)) << "Alt+F, X did not quit";
+}
+
+// The manual's table lists every menu and every item with its keys, as the menus hold them.
+TEST_F(MainWindowTest, TheManualListsEveryMenuItemWithItsKeys) {
+    QFile file(QStringLiteral(POKOPEN_MANUAL));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString manual = QString::fromUtf8(file.readAll());
+    const auto plain = [](QString caption) {
+        return caption.remove(QRegularExpression(QStringLiteral("\\(&.\\)"))).remove(QStringLiteral("..."));
+    };
+    auto w = make();
+    for (QAction* top : w->menuBar()->actions()) {
+        QMenu* menu = top->menu();
+        ASSERT_NE(menu, nullptr);
+        EXPECT_TRUE(manual.contains(QStringLiteral("<td>") + plain(menu->title())))
+            << menu->title().toStdString();
+        for (QAction* a : menu->actions()) {
+            if (a->isSeparator())
+                continue;
+            QStringList keys;
+            for (const QKeySequence& k : a->shortcuts())
+                keys << k.toString();
+            const QString row = "<td>" + plain(a->text()) + "</td><td>" + keys.join(" / ") + "</td>";
+            EXPECT_TRUE(manual.contains(row)) << "the manual has no row " << row.toStdString();
+        }
+    }
 }
 
 TEST_F(MainWindowTest, CommandLineJoinsArgumentsWithBlanks) {

@@ -57,10 +57,6 @@ public:
     void undoClick();
     void redoClick();
 
-signals:
-    // After every operation that changed the song.
-    void songEdited();
-
 private:
     void FormCreate();
     void showEditorState();

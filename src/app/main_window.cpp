@@ -172,7 +172,7 @@ void TfrmMain::buildMenu() {
         &TfrmMain::mnuSaveAsClick);
     add(file, mnuMidiOut, "mnuMidiOut", QStringLiteral("MIDIファイル出力(&M)..."),
         QKeySequence(Qt::CTRL | Qt::Key_M), &TfrmMain::mnuMidiOutClick);
-    add(file, mnuMusicXmlOut, "mnuMusicXmlOut", QStringLiteral("MusicXML出力(&X)..."), {},
+    add(file, mnuMusicXmlOut, "mnuMusicXmlOut", QStringLiteral("MusicXML出力(&L)..."), {},
         &TfrmMain::mnuMusicXmlOutClick);
     file->addSeparator();
     add(file, mnuSet, "mnuSet", QStringLiteral("曲の設定(&T)..."), {}, &TfrmMain::mnuSetClick);
@@ -421,7 +421,11 @@ void TfrmMain::formCreate(const QStringList& arguments) {
 }
 
 void TfrmMain::setCaption() {
-    setWindowTitle(toQ(session_.fileTitle()) + CAPTION_SUFFIX);
+    // Qt's placeholder: the window shows "NAME* - …" while modified and "NAME - …" otherwise
+    // ("[*][*]" shows a "[*]" that is part of the file's name).
+    setWindowTitle(toQ(session_.fileTitle()).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")) +
+                   QStringLiteral("[*]") + CAPTION_SUFFIX);
+    setWindowModified(session_.isModified());
 }
 
 void TfrmMain::showDocumentStatus() {
@@ -557,13 +561,17 @@ void TfrmMain::mnuSaveClick() {
     }
     if (!session_.isModified())
         return;
+    // Another program's work in the file is overwritten only when the user says so; いいえ
+    // leaves the file as it is and the song modified.
+    if (session_.fileChangedElsewhere() && prompts_->askOverwriteChangedFile(this) != Prompts::Answer::Yes)
+        return;
+    const QString target = toQ(session_.savePath());
     FileResult result;
     {
         WaitScope wait(this);
         result = session_.save();
     }
-    const QFileInfo info(toQ(session_.filePath()));
-    reportSave(result, QDir(info.path()).filePath(info.completeBaseName() + QStringLiteral(".kn2")));
+    reportSave(result, target);
 }
 
 void TfrmMain::mnuSaveAsClick() {

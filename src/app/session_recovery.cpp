@@ -31,7 +31,7 @@ bool SessionRecovery::offerAtStartUp() {
     store_.adopt(*chosen);
     const RecoveryInfo& info = chosen->info;
     document_.adopt(std::move(chosen->song), info.filePath,
-                    info.fileTitle.empty() ? "Notitle" : info.fileTitle);
+                    info.fileTitle.empty() ? "Notitle" : info.fileTitle, info.fileFingerprint);
     autosaver_->restoredFromEntry(); // the entry holds this song already
     return true;
 }

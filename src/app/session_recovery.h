@@ -31,6 +31,7 @@ public:
         return document_.untitled() ? std::string() : document_.filePath();
     }
     std::string fileTitle() const override { return document_.fileTitle(); }
+    std::optional<FileFingerprint> fileFingerprint() const override { return document_.fileFingerprint(); }
 
 private:
     const SongDocument& document_;

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 #include <utility>
 
 namespace pokopen {
@@ -70,6 +72,13 @@ void putSettings(Song& song, const SongDocument::Settings& s) {
 
 std::string stemOf(const std::string& path) {
     return std::filesystem::path(path).stem().string();
+}
+
+bool hasExtension(const std::string& path, std::string_view lowerExtension) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == lowerExtension;
 }
 
 } // namespace
@@ -287,6 +296,7 @@ void SongDocument::newSong() {
     fileTitle_ = "Notitle";
     filePath_.clear();
     untitled_ = true;
+    fingerprint_.reset();
     resetHistory(false);
 }
 
@@ -301,30 +311,53 @@ FileResult SongDocument::open(const std::string& path, const SongLoader& loader)
     fileTitle_ = stemOf(path);
     untitled_ = loaded.noFileToSaveTo;
     filePath_ = untitled_ ? std::string() : path;
+    fingerprint_.reset();
+    if (!untitled_ && savePath() == path)
+        fingerprint_ = fingerprintOfFile(path);
     resetHistory(loaded.differsFromFile || loaded.noFileToSaveTo);
     return loaded.result;
 }
 
-void SongDocument::adopt(Song song, const std::string& path, const std::string& title) {
+void SongDocument::adopt(Song song, const std::string& path, const std::string& title,
+                         std::optional<FileFingerprint> fingerprint) {
     if (!expect(!busy(), "a song adopted while the document is notifying"))
         return;
     song_ = std::move(song);
     filePath_ = path;
     fileTitle_ = title;
     untitled_ = path.empty();
+    fingerprint_ = untitled_ ? std::nullopt : fingerprint;
     resetHistory(true);
+}
+
+std::string SongDocument::savePath() const {
+    if (!hasExtension(filePath_, ".knb"))
+        return filePath_; // A.KN2 is saved as A.KN2, not as a new A.kn2 beside it
+    std::filesystem::path target(filePath_);
+    target.replace_extension(".kn2");
+    return target.string();
+}
+
+bool SongDocument::fileChangedElsewhere() const {
+    return !untitled_ && fingerprint_ && fileChangedSince(savePath(), *fingerprint_);
+}
+
+FileResult SongDocument::writeTo(const std::string& path) {
+    const std::string bytes = serializeKn2(song_);
+    if (!writeFileAtomically(path, bytes))
+        return {FileError::CannotCreate, 0, "cannot be created", false, "ファイルを作成できません"};
+    fingerprint_ = fingerprintOfWritten(path, bytes);
+    return {};
 }
 
 FileResult SongDocument::save() {
     if (untitled_)
         return {FileError::CannotCreate, 0, "the song has no file yet", false,
                 "曲のファイルがまだありません"};
-    // A song read from a .knb file is saved as a .kn2 file of the same name beside it.
-    std::filesystem::path target(filePath_);
-    target.replace_extension(".kn2");
-    const FileResult result = saveSongFile(target.string(), song_);
+    const std::string target = savePath();
+    const FileResult result = writeTo(target);
     if (result.ok()) {
-        filePath_ = target.string();
+        filePath_ = target;
         savedAt_ = position();
         notifyStatus();
     }
@@ -332,7 +365,7 @@ FileResult SongDocument::save() {
 }
 
 FileResult SongDocument::saveAs(const std::string& path) {
-    const FileResult result = saveSongFile(path, song_);
+    const FileResult result = writeTo(path);
     if (result.ok()) {
         filePath_ = path;
         fileTitle_ = stemOf(path);

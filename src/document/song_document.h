@@ -2,6 +2,7 @@
 
 #include "document/editing.h"
 #include "document/palette_state.h"
+#include "model/file_fingerprint.h"
 #include "model/song.h"
 #include "model/song_file.h"
 
@@ -184,10 +185,19 @@ public:
     // On failure nothing changes.
     FileResult open(const std::string& path, const SongLoader& loader = loadSongOfItsFormat);
     // Puts `song` in place as read from somewhere other than its file (recovery): with the given
-    // file path (empty: untitled) and title, an empty history, and modified.
-    void adopt(Song song, const std::string& path, const std::string& title);
-    // Saves to the song's file (a song read from .knb goes to the .kn2 beside it). On failure the
-    // file identity and the history stay as they were.
+    // file path (empty: untitled) and title, an empty history, and modified. `fingerprint` is
+    // the file as the song's program last read or wrote it, when known.
+    void adopt(Song song, const std::string& path, const std::string& title,
+               std::optional<FileFingerprint> fingerprint = std::nullopt);
+    // The file Save writes: the song's file, except that a song read from .knb (in any letter
+    // case) goes to the .kn2 beside it.
+    std::string savePath() const;
+    // The song's file as this program last read or wrote it; nothing for a new or imported song,
+    // a .knb song (Save writes another file) and a recovered song whose autosave did not know it.
+    const std::optional<FileFingerprint>& fileFingerprint() const { return fingerprint_; }
+    // Another program changed the file Save would write since this program read or wrote it.
+    bool fileChangedElsewhere() const;
+    // Saves to savePath(). On failure the file identity and the history stay as they were.
     FileResult save();
     // Saves to `path`, which becomes the song's file on success.
     FileResult saveAs(const std::string& path);
@@ -260,6 +270,8 @@ private:
     void resetHistory(bool modified);
     void notify(const SongChange& change);
     void notifyStatus();
+    // Writes the song to `path`; on success the file's fingerprint is kept.
+    FileResult writeTo(const std::string& path);
     std::uint64_t position() const { return dropped_ + cursor_; }
 
     Song song_;
@@ -275,6 +287,7 @@ private:
     std::string fileTitle_ = "Notitle";
     std::string filePath_;
     bool untitled_ = true;
+    std::optional<FileFingerprint> fingerprint_;
 
     // The subscribers belong to the object they subscribed to: a document moved or assigned
     // from another keeps none of the other's.

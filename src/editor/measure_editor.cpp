@@ -84,9 +84,14 @@ void MeasureEditor::framed(const std::function<void()>& work) {
 }
 
 bool MeasureEditor::step(const char* name, const std::function<void(Song&)>& change) {
-    // Undo shows the staff of the part and measure where the operation began.
+    // Undo shows the staff of the part and measure where the operation began: the selection's.
     const int part = selectionPart_ >= 0 && selectionPart_ < ALL_PARTS ? selectionPart_ : pointerPart_;
     const std::int32_t measure = hasSelection() ? selectionA_ : pointerMeasure_;
+    return step(name, part, measure, change);
+}
+
+bool MeasureEditor::step(const char* name, int part, std::int32_t measure,
+                         const std::function<void(Song&)>& change) {
     const bool changed = doc_.change(name, {part, measure, EditPage::Score}, change);
     modified_ = modified_ || changed;
     return changed;
@@ -131,7 +136,7 @@ PasteOutcome MeasureEditor::paste() {
     framed([this, &outcome] {
         if (clip_.clipPart == ALL_PARTS) {
             // Every part onto itself; the pointer's part plays no role.
-            step("小節の貼り付け", [this](Song& song) {
+            step("小節の貼り付け", pointerPart_, pointerMeasure_, [this](Song& song) {
                 for (int p = 0; p < PART_ROWS; ++p)
                     pasteMeasures(song, clip_, p, p, pointerMeasure_);
             });
@@ -139,7 +144,8 @@ PasteOutcome MeasureEditor::paste() {
             // Drum indexes and staff steps mean different things.
             outcome = PasteOutcome::RefusedDrumMixed;
         } else {
-            step("小節の貼り付け", [this](Song& song) {
+            // The pasted-over part and measure, not the copied selection that is still marked.
+            step("小節の貼り付け", pointerPart_, pointerMeasure_, [this](Song& song) {
                 pasteMeasures(song, clip_, clip_.clipPart, pointerPart_, pointerMeasure_);
             });
         }

@@ -79,6 +79,7 @@ private:
     void framed(const std::function<void()>& work);
     // Each operation that changes the song is one step of the history.
     bool step(const char* name, const std::function<void(Song&)>& change);
+    bool step(const char* name, int part, std::int32_t measure, const std::function<void(Song&)>& change);
 
     SongDocument& doc_;
     std::int32_t firstShownMeasure_ = 0;

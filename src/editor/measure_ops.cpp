@@ -4,6 +4,7 @@
 #include "model/timeline.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace pokopen {
 
@@ -160,7 +161,8 @@ void pasteMeasures(Song& song, const MeasureClipboard& clip, int source, int tar
     const std::vector<Event> block =
         fitBlock(clip.clipRows[idx(source)], range.start, range.end - range.start, pastedValues);
 
-    EventRow& row = song.row(target);
+    // The new row is built beside the old one, which is only read: no copy of it is made first.
+    const EventRow& row = std::as_const(song.store)[target];
     std::vector<char> drop;
     const std::vector<std::int32_t> partner = markCleared(row, range, drop);
     // A note spanning the whole range would hold a pasted note of its value inside it.
@@ -172,17 +174,29 @@ void pasteMeasures(Song& song, const MeasureClipboard& clip, int source, int tar
     }
 
     // The block goes after everything left at the range's start (only note-offs remain there).
-    std::vector<Event> rebuilt;
-    rebuilt.reserve(row.pos.size() + block.size());
+    EventRow rebuilt;
+    const auto kept = static_cast<std::size_t>(std::count(drop.begin(), drop.end(), 0));
+    rebuilt.reserve(kept + block.size()); // exactly the row's new length
+    const auto keep = [&](std::size_t i) {
+        rebuilt.pos.push_back(row.pos[i]);
+        rebuilt.kind.push_back(row.kind[i]);
+        rebuilt.value.push_back(row.value[i]);
+        rebuilt.extra.push_back(row.extra[i]);
+    };
     std::size_t i = 0;
     for (; i < row.pos.size() && row.pos[i] <= range.start; ++i)
         if (!drop[i])
-            rebuilt.push_back(row.at(static_cast<std::int32_t>(i)));
-    rebuilt.insert(rebuilt.end(), block.begin(), block.end());
+            keep(i);
+    for (const Event& e : block) {
+        rebuilt.pos.push_back(e.pos);
+        rebuilt.kind.push_back(e.kind);
+        rebuilt.value.push_back(e.value);
+        rebuilt.extra.push_back(e.extra);
+    }
     for (; i < row.pos.size(); ++i)
         if (!drop[i])
-            rebuilt.push_back(row.at(static_cast<std::int32_t>(i)));
-    row.assign(rebuilt);
+            keep(i);
+    song.store.replaceRow(target, std::move(rebuilt));
 }
 
 void shiftOctave(Song& song, int part, std::int32_t from, std::int32_t to, int octaveSteps) {

@@ -114,6 +114,14 @@ public:
     // counts say at the moment of the write.
     void freezeRows() const { frozen_.fill(true); }
 
+    // Puts `row` in place of row r without copying the old one first (a rebuild that read the old
+    // row and made a new one); a store sharing the old row keeps it as it was.
+    void replaceRow(int r, EventRow row) {
+        const auto i = static_cast<std::size_t>(r);
+        rows_[i] = std::make_shared<EventRow>(std::move(row));
+        frozen_[i] = false;
+    }
+
     // Puts the row of `other` in place of this store's row, sharing it.
     void shareRow(const EventStore& other, int r) {
         const auto i = static_cast<std::size_t>(r);

@@ -58,7 +58,7 @@ void Autosaver::autosaveNow() {
     AutosaveWriter::Job job;
     job.revision = revision;
     job.generation = store_.generation();
-    job.info = {source_.filePath(), source_.fileTitle(), store_.now()};
+    job.info = {source_.filePath(), source_.fileTitle(), store_.now(), source_.fileFingerprint()};
     job.song = source_.snapshot();
     ++outcomesPosted_;
     writer_->post(std::move(job));

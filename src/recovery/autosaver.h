@@ -29,6 +29,9 @@ public:
     virtual Song snapshot() const = 0;
     virtual std::string filePath() const = 0;
     virtual std::string fileTitle() const = 0;
+    // The song's file as the program last read or wrote it, kept so that a restored song's save
+    // still notices another program's change of the file.
+    virtual std::optional<FileFingerprint> fileFingerprint() const { return std::nullopt; }
 };
 
 // The INI's [AUTOSAVE] Interval in seconds: 60 when missing or unreadable, 0 (off) as it is,

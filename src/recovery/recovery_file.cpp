@@ -26,6 +26,21 @@ bool takeLine(std::string_view& bytes, std::string_view& line) {
     return true;
 }
 
+// The song file's fingerprint from the description; nothing when it is missing or unreadable
+// (an autosave of a song never saved, or of an older version), so that no save is refused for it.
+std::optional<FileFingerprint> fingerprintOf(const QJsonObject& header) {
+    bool sizeOk = false;
+    bool timeOk = false;
+    bool hashOk = false;
+    FileFingerprint f;
+    f.size = header.value(QStringLiteral("fileSize")).toString().toLongLong(&sizeOk);
+    f.modifiedNs = header.value(QStringLiteral("fileTime")).toString().toLongLong(&timeOk);
+    f.hash = header.value(QStringLiteral("fileHash")).toString().toULongLong(&hashOk, 16);
+    if (!sizeOk || !timeOk || !hashOk)
+        return std::nullopt;
+    return f;
+}
+
 } // namespace
 
 std::string serializeRecovery(const RecoveryInfo& info, const Song& song) {
@@ -35,6 +50,11 @@ std::string serializeRecovery(const RecoveryInfo& info, const Song& song) {
     header.insert(QStringLiteral("title"), QString::fromStdString(info.fileTitle));
     header.insert(QStringLiteral("time"), info.time.toUTC().toString(Qt::ISODateWithMs));
     header.insert(QStringLiteral("bytes"), static_cast<qint64>(songText.size()));
+    if (const auto& f = info.fileFingerprint) {
+        header.insert(QStringLiteral("fileSize"), QString::number(f->size));
+        header.insert(QStringLiteral("fileTime"), QString::number(f->modifiedNs));
+        header.insert(QStringLiteral("fileHash"), QString::number(f->hash, 16));
+    }
     // Compact JSON escapes every line break inside the strings, so the header is one line.
     const QByteArray json = QJsonDocument(header).toJson(QJsonDocument::Compact);
     std::string out;
@@ -82,6 +102,7 @@ FileResult parseRecovery(std::string_view bytes, RecoveryInfo& info, Song& song)
     info.filePath = path.toString().toStdString();
     info.fileTitle = title.toString().toStdString();
     info.time = when.toUTC();
+    info.fileFingerprint = fingerprintOf(header);
     song = std::move(parsed);
     return result;
 }

@@ -11,6 +11,8 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 namespace pokopen {
 
@@ -19,6 +21,8 @@ namespace {
 const QString ENTRY_PREFIX = QStringLiteral("autosave-");
 constexpr const char* RECOVERY_SUFFIX = ".recovery";
 constexpr const char* LOCK_SUFFIX = ".lock";
+// Appended to the autosave file's name while a write is under way.
+constexpr const char* PART_SUFFIX = ".part";
 
 // A lock that counts as stale only when its program is gone: a program that has run for a long
 // time must not lose its entry to a newer one.
@@ -91,12 +95,38 @@ bool RecoveryStore::claimLocked() {
 }
 
 RecoveryStore::WriteResult RecoveryStore::writeOwn(std::string_view bytes, std::uint64_t generation) {
-    const std::lock_guard guard(mutex_);
-    if (closed_ || generation != generation_)
-        return WriteResult::Skipped;
-    if (!claimLocked())
+    // One write at a time; the window's removals and the end never wait for it.
+    const std::lock_guard writing(writeMutex_);
+    QString target;
+    {
+        const std::lock_guard guard(mutex_);
+        if (closed_ || generation != generation_)
+            return WriteResult::Skipped;
+        if (!claimLocked())
+            return WriteResult::Failed;
+        target = entryPath(ownName_, RECOVERY_SUFFIX);
+    }
+    // The long part, outside the lock: the bytes go to a file beside the autosave file (a name
+    // that the start-up offer clears as a write cut off), which replaces it only if no removal
+    // came meanwhile, so a save is never followed by a late autosave file.
+    const QString part = target + QLatin1String(PART_SUFFIX);
+    if (!writer_(part, bytes)) {
+        QFile::remove(part);
         return WriteResult::Failed;
-    return writer_(entryPath(ownName_, RECOVERY_SUFFIX), bytes) ? WriteResult::Written : WriteResult::Failed;
+    }
+    const std::lock_guard guard(mutex_);
+    if (closed_ || generation != generation_) {
+        QFile::remove(part);
+        return WriteResult::Skipped;
+    }
+    std::error_code error;
+    std::filesystem::rename(std::filesystem::path(part.toStdString()),
+                            std::filesystem::path(target.toStdString()), error);
+    if (error) {
+        QFile::remove(part);
+        return WriteResult::Failed;
+    }
+    return WriteResult::Written;
 }
 
 void RecoveryStore::removeOwn() {

@@ -46,7 +46,7 @@ struct RecoveryCandidate {
 // side by side never write, offer or delete each other's entries.
 //
 // The own entry's operations are thread-safe: the autosave thread writes while the window
-// removes the entry after a save.
+// removes the entry after a save, and a removal never waits for a write under way.
 class RecoveryStore {
 public:
     using Clock = std::function<QDateTime()>;
@@ -72,8 +72,8 @@ public:
     // Counts removals: a write carries the value read when its song was taken and is dropped
     // when the entry was removed since, so a save is never followed by a late autosave file.
     std::uint64_t generation() const;
-    // Writes the autosave file atomically (temporary file, then rename). Names and locks the
-    // entry on first use.
+    // Writes the autosave file atomically (a file beside it, then a rename). Names and locks the
+    // entry on first use. A removal while the bytes are written drops them (Skipped).
     WriteResult writeOwn(std::string_view bytes, std::uint64_t generation);
     // Deletes the own autosave file; the lock stays while the program runs.
     void removeOwn();
@@ -94,7 +94,8 @@ public:
     // removes it.
     void adopt(RecoveryCandidate& candidate);
 
-    // The fault seam of the tests: replaces the atomic write of the autosave file.
+    // The fault seam of the tests: replaces the write of the bytes into the file beside the
+    // autosave file that then replaces it.
     using FileWriter = std::function<bool(const QString& path, std::string_view bytes)>;
     void setFileWriter(FileWriter writer) { writer_ = std::move(writer); }
 
@@ -107,7 +108,8 @@ private:
     std::int64_t processId_;
     FileWriter writer_;
 
-    mutable std::mutex mutex_; // guards everything below
+    std::mutex writeMutex_;    // one write at a time; held only by writeOwn
+    mutable std::mutex mutex_; // guards everything below, never held during a file write
     QString ownName_;
     std::shared_ptr<QLockFile> ownLock_;
     std::uint64_t generation_ = 0;

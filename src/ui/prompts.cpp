@@ -106,8 +106,9 @@ RecoveryChoice DialogPrompts::askRecovery(QWidget* parent, const QString& songNa
 namespace {
 
 // Yes or No, No the default, since Yes deletes something; closing the box is No.
-Prompts::Answer askYesNo(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
-    QMessageBox box(icon, RECOVERY_CAPTION, text, QMessageBox::NoButton, parent);
+Prompts::Answer askYesNo(QWidget* parent, QMessageBox::Icon icon, const QString& text,
+                         const QString& caption = RECOVERY_CAPTION) {
+    QMessageBox box(icon, caption, text, QMessageBox::NoButton, parent);
     QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
     box.setDefaultButton(no);
@@ -117,6 +118,10 @@ Prompts::Answer askYesNo(QWidget* parent, QMessageBox::Icon icon, const QString&
 }
 
 } // namespace
+
+Prompts::Answer DialogPrompts::askOverwriteChangedFile(QWidget* parent) {
+    return askYesNo(parent, QMessageBox::Warning, CHANGED_FILE_TEXT, QStringLiteral("確認"));
+}
 
 Prompts::Answer DialogPrompts::askDiscardRecovery(QWidget* parent) {
     return askYesNo(parent, QMessageBox::Warning, DISCARD_RECOVERY_TEXT);

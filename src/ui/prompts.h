@@ -25,6 +25,9 @@ public:
     virtual void showError(QWidget* parent, const QString& text) = 0;
     // A message with the information icon and OK.
     virtual void showInformation(QWidget* parent, const QString& text) = 0;
+    // Save found the song's file changed by another program since it was opened or saved:
+    // はい overwrites it, いいえ (the default, and closing the box) keeps it.
+    virtual Answer askOverwriteChangedFile(QWidget* parent) = 0;
 
     // The autosave of a program that is gone, offered at start-up ("自動保存からの復元"):
     // 復元する (the default), 破棄する or 後で. `time` is the autosave's, in local time.
@@ -44,6 +47,8 @@ public:
 // The recovery question's text and the autosave messages, shared by the boxes and the tests.
 inline const QString RECOVERY_CAPTION = QStringLiteral("自動保存からの復元");
 QString recoveryQuestionText(const QString& songName, const QDateTime& time);
+inline const QString CHANGED_FILE_TEXT =
+    QStringLiteral("このファイルは、開いた後にほかのプログラムによって変更されています。上書きしますか？");
 inline const QString DISCARD_RECOVERY_TEXT =
     QStringLiteral("自動保存された内容を削除します。よろしいですか？");
 QString autosaveFailedText(const QString& folder);
@@ -65,6 +70,7 @@ public:
     QString musicXmlFileName(QWidget* parent, const QString& folder, const QString& proposedName) override;
     void showError(QWidget* parent, const QString& text) override;
     void showInformation(QWidget* parent, const QString& text) override;
+    Answer askOverwriteChangedFile(QWidget* parent) override;
     RecoveryChoice askRecovery(QWidget* parent, const QString& songName, const QDateTime& time) override;
     Answer askDiscardRecovery(QWidget* parent) override;
     Answer askDeleteDamagedRecovery(QWidget* parent, const QString& text) override;

@@ -56,6 +56,7 @@ public:
     }
     void showError(QWidget*, const QString& text) override { r_.errors << text; }
     void showInformation(QWidget*, const QString&) override {}
+    Answer askOverwriteChangedFile(QWidget*) override { return Answer::No; }
     void beep() override {}
     Answer askWarning(QWidget*, const QString&, const QString&) override { return Answer::Cancel; }
     void showWarning(QWidget*, const QString&, const QString&) override {}

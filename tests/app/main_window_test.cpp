@@ -1,10 +1,12 @@
 #include "app/main_window.h"
 #include "curves/curve_page.h"
+#include "editor/editor_window.h"
 #include "midi/midi_file.h"
 #include "midi/play_position_line.h"
 #include "midi/player_window.h"
 #include "midi/recording_midi_out.h"
 #include "midi/scheduled_player.h"
+#include "model/file_fingerprint.h"
 #include "model/new_song.h"
 #include "model/song_file.h"
 #include "model/store_check.h"
@@ -24,8 +26,10 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTabWidget>
@@ -34,6 +38,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWindow>
 
 #include "support/test_files.h"
 
@@ -63,6 +68,8 @@ public:
         std::deque<RecoveryChoice> recoveryChoices;
         QStringList recoveryQuestions; // "song name|time"
         QStringList autosaveFailures;
+        std::deque<Answer> overwriteAnswers; // "the file changed meanwhile: overwrite?"
+        int overwriteQuestions = 0;
     };
     explicit ScriptedPrompts(Script& script) : s_(script) {}
     Answer askSaveChanges(QWidget*) override {
@@ -86,6 +93,10 @@ public:
     }
     void showError(QWidget*, const QString& text) override { s_.errors << text; }
     void showInformation(QWidget*, const QString& text) override { s_.infos << text; }
+    Answer askOverwriteChangedFile(QWidget*) override {
+        ++s_.overwriteQuestions;
+        return testing::takeFront(s_.overwriteAnswers, Answer::No);
+    }
     void beep() override { ++s_.beeps; }
     Answer askWarning(QWidget*, const QString& caption, const QString& text) override {
         s_.warnings << caption + "|" + text;
@@ -135,6 +146,11 @@ protected:
         ASSERT_TRUE(saveSongFile(name.toStdString(), song).ok());
     }
     static QString caption(const QString& title) { return title + QStringLiteral(" - ぽこぺんシーケンサ"); }
+    // The caption as the window system shows it, with Qt's modified mark put in.
+    static QString shownCaption(QWidget& w) {
+        w.winId();
+        return w.windowHandle()->title();
+    }
 
     QTemporaryDir dir;
     ScriptedPrompts::Script script;
@@ -142,7 +158,7 @@ protected:
 
 TEST_F(MainWindowTest, StartsWithANewUntitledSong) {
     auto w = make();
-    EXPECT_EQ(w->windowTitle(), caption("Notitle"));
+    EXPECT_EQ(shownCaption(*w), caption("Notitle"));
     EXPECT_EQ(w->session().song(), makeNewSong());
     EXPECT_TRUE(w->session().untitled());
     EXPECT_FALSE(w->mnuSave->isEnabled());
@@ -175,7 +191,7 @@ TEST_F(MainWindowTest, MenusHoldTheirItemsShortcutsAndSeparators) {
         entries("mnuFile"),
         (QStringList{QStringLiteral("新規作成(&N)|Ctrl+N"), QStringLiteral("ファイルを開く(&O)...|Ctrl+O"),
                      "-", QStringLiteral("上書き保存(&S)|Ctrl+S"), QStringLiteral("名前を付けて保存(&A)...|"),
-                     QStringLiteral("MIDIファイル出力(&M)...|Ctrl+M"), QStringLiteral("MusicXML出力(&X)...|"),
+                     QStringLiteral("MIDIファイル出力(&M)...|Ctrl+M"), QStringLiteral("MusicXML出力(&L)...|"),
                      "-", QStringLiteral("曲の設定(&T)...|"), QStringLiteral("パートの一括設定(&P)...|"),
                      QStringLiteral("MIDI出力の設定(&D)...|"), QStringLiteral("FM音源モード(&F)|"), "-",
                      QStringLiteral("ぽこぺんシーケンサの終了(&X)|")}));
@@ -213,11 +229,79 @@ TEST_F(MainWindowTest, MenusHoldTheirItemsShortcutsAndSeparators) {
     EXPECT_TRUE(w->mnuFollow->isChecked()); // on when the INI file says nothing
 }
 
+// The letter after "&" in a caption ("&&" is a plain "&"); nothing when there is none.
+QChar mnemonicOf(const QString& text) {
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != QLatin1Char('&'))
+            continue;
+        if (text[i + 1] != QLatin1Char('&'))
+            return text[i + 1].toUpper();
+        ++i;
+    }
+    return {};
+}
+
+// Alt+letter, then a letter, reaches exactly one item: the menu bar and each menu give every
+// item a letter of its own. Alt+F, X closes the program.
+TEST_F(MainWindowTest, EveryMenuGivesEachItemItsOwnLetterAndAltFXQuits) {
+    auto w = make();
+    QList<QWidget*> menus{w->menuBar()};
+    for (QMenu* m : w->findChildren<QMenu*>())
+        menus << m;
+    for (QWidget* menu : menus) {
+        QStringList seen;
+        for (QAction* a : menu->actions()) {
+            const QChar letter = mnemonicOf(a->text());
+            if (letter.isNull())
+                continue;
+            EXPECT_FALSE(seen.contains(letter))
+                << menu->objectName().toStdString() << ": " << a->text().toStdString() << " shares "
+                << QString(letter).toStdString();
+            seen << letter;
+        }
+    }
+
+    w->show();
+    QApplication::setActiveWindow(w.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    QTest::keyClick(w.get(), Qt::Key_F, Qt::AltModifier);
+    auto* file = w->findChild<QMenu*>("mnuFile");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return file->isVisible(); }, 2000));
+    QTest::keyClick(file, Qt::Key_X);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w->isVisible(); }, 2000)) << "Alt+F, X did not quit";
+}
+
+// The manual's table lists every menu and every item with its keys, as the menus hold them.
+TEST_F(MainWindowTest, TheManualListsEveryMenuItemWithItsKeys) {
+    QFile file(QStringLiteral(POKOPEN_MANUAL));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString manual = QString::fromUtf8(file.readAll());
+    const auto plain = [](QString caption) {
+        return caption.remove(QRegularExpression(QStringLiteral("\\(&.\\)"))).remove(QStringLiteral("..."));
+    };
+    auto w = make();
+    for (QAction* top : w->menuBar()->actions()) {
+        QMenu* menu = top->menu();
+        ASSERT_NE(menu, nullptr);
+        EXPECT_TRUE(manual.contains(QStringLiteral("<td>") + plain(menu->title())))
+            << menu->title().toStdString();
+        for (QAction* a : menu->actions()) {
+            if (a->isSeparator())
+                continue;
+            QStringList keys;
+            for (const QKeySequence& k : a->shortcuts())
+                keys << k.toString();
+            const QString row = "<td>" + plain(a->text()) + "</td><td>" + keys.join(" / ") + "</td>";
+            EXPECT_TRUE(manual.contains(row)) << "the manual has no row " << row.toStdString();
+        }
+    }
+}
+
 TEST_F(MainWindowTest, CommandLineJoinsArgumentsWithBlanks) {
     const QString spaced = path("my song.kn2");
     saveNote(spaced);
     auto w = make({path("my"), "song.kn2"});
-    EXPECT_EQ(w->windowTitle(), caption("my song"));
+    EXPECT_EQ(shownCaption(*w), caption("my song"));
     EXPECT_EQ(w->session().song().row(0).count(), 4);
     EXPECT_FALSE(w->session().isModified());
     EXPECT_FALSE(w->session().untitled());
@@ -228,7 +312,7 @@ TEST_F(MainWindowTest, CommandLineJoinsArgumentsWithBlanks) {
     text.write("hello");
     text.close();
     auto w2 = make({path("notes.txt")});
-    EXPECT_EQ(w2->windowTitle(), caption("Notitle"));
+    EXPECT_EQ(shownCaption(*w2), caption("Notitle"));
     EXPECT_TRUE(script.errors.isEmpty());
 }
 
@@ -278,7 +362,7 @@ TEST_F(MainWindowTest, YesThenCancelledOrFailedSaveAsKeepsTheUnsavedSong) {
     w->show();
     EXPECT_FALSE(w->close());
     EXPECT_EQ(w->session().song(), unsaved);
-    EXPECT_EQ(w->windowTitle(), caption("Notitle"));
+    EXPECT_EQ(shownCaption(*w), caption("Notitle*"));
     EXPECT_TRUE(w->session().isModified());
 
     // Yes, then a save that fails: the song stays too.
@@ -293,7 +377,7 @@ TEST_F(MainWindowTest, YesThenCancelledOrFailedSaveAsKeepsTheUnsavedSong) {
     script.saveNames = {path("kept.kn2")};
     script.openNames = {path("a.kn2")};
     w->mnuOpen->trigger();
-    EXPECT_EQ(w->windowTitle(), caption("a"));
+    EXPECT_EQ(shownCaption(*w), caption("a"));
     Song kept;
     ASSERT_TRUE(loadSongFile(path("kept.kn2").toStdString(), kept).ok());
     EXPECT_EQ(kept, unsaved);
@@ -311,7 +395,7 @@ TEST_F(MainWindowTest, DroppedKnbSongIsConvertedAndMarkedModified) {
     legacy.close();
     auto w = make();
     w->openDroppedFiles({path("dropped.knb")});
-    EXPECT_EQ(w->windowTitle(), caption("dropped"));
+    EXPECT_EQ(shownCaption(*w), caption("dropped*"));
     EXPECT_EQ(w->session().song().row(0).count(), 4);
     EXPECT_TRUE(w->session().isModified());
     EXPECT_TRUE(w->tolSave->isEnabled());
@@ -330,7 +414,7 @@ TEST_F(MainWindowTest, MidiFilesOpenAsNewSongsNamedAfterTheFile) {
     script.openNames = {path("Tune.MID")};
     w->mnuOpen->trigger();
     // The dialog's MIDI entry takes any letter case; an exact import shows no box.
-    EXPECT_EQ(w->windowTitle(), caption("Tune"));
+    EXPECT_EQ(shownCaption(*w), caption("Tune*"));
     EXPECT_EQ(w->session().song(), song);
     EXPECT_TRUE(w->session().isModified());
     EXPECT_TRUE(w->mnuSave->isEnabled());
@@ -360,7 +444,7 @@ TEST_F(MainWindowTest, MidiFilesOpenAsNewSongsNamedAfterTheFile) {
         QByteArray("\xFF\x2F\0", 3));
     other.close();
     w->openDroppedFiles({path("other.midi")});
-    EXPECT_EQ(w->windowTitle(), caption("other"));
+    EXPECT_EQ(shownCaption(*w), caption("other*"));
     EXPECT_EQ(script.warnings, QStringList{QStringLiteral("MIDIファイルの読み込み|除いたピッチベンド: 1個")});
     EXPECT_EQ(w->session().song().row(0).count(), 2);
 
@@ -375,7 +459,7 @@ TEST_F(MainWindowTest, MidiFilesOpenAsNewSongsNamedAfterTheFile) {
     ASSERT_EQ(script.errors.size(), 1);
     EXPECT_TRUE(script.errors[0].contains(QStringLiteral("18バイト目"))) << script.errors[0].toStdString();
     EXPECT_EQ(w->session().song(), before);
-    EXPECT_EQ(w->windowTitle(), caption("other"));
+    EXPECT_EQ(shownCaption(*w), caption("other*"));
 }
 
 TEST_F(MainWindowTest, FailedStartUpLoadLeavesANewSong) {
@@ -386,7 +470,7 @@ TEST_F(MainWindowTest, FailedStartUpLoadLeavesANewSong) {
     auto w = make({path("broken.kn2")});
     EXPECT_EQ(script.errors.size(), 1);
     EXPECT_EQ(w->session().song(), makeNewSong());
-    EXPECT_EQ(w->windowTitle(), caption("Notitle"));
+    EXPECT_EQ(shownCaption(*w), caption("Notitle"));
     EXPECT_EQ(checkStore(w->session().song()), "");
 }
 
@@ -395,11 +479,11 @@ TEST_F(MainWindowTest, OpenDialogTakesTheExtensionAsTyped) {
     auto w = make();
     script.openNames = {path("upper.KN2")};
     w->mnuOpen->trigger();
-    EXPECT_EQ(w->windowTitle(), caption("Notitle"));
+    EXPECT_EQ(shownCaption(*w), caption("Notitle"));
     EXPECT_EQ(w->session().song(), makeNewSong());
     // Dropped, the same file opens: drops compare in lower case.
     w->openDroppedFiles({path("upper.KN2")});
-    EXPECT_EQ(w->windowTitle(), caption("upper"));
+    EXPECT_EQ(shownCaption(*w), caption("upper"));
 }
 
 TEST_F(MainWindowTest, FailedOpenRestoresTitleStateAndPath) {
@@ -419,7 +503,7 @@ TEST_F(MainWindowTest, FailedOpenRestoresTitleStateAndPath) {
     EXPECT_TRUE(script.errors[0].startsWith(QStringLiteral("ﾌｧｲﾙ ")));
     EXPECT_TRUE(script.errors[0].contains(QStringLiteral("bad.kn2 は開けません")));
     EXPECT_TRUE(script.errors[0].contains(QStringLiteral("4行目")));
-    EXPECT_EQ(w->windowTitle(), caption("good"));
+    EXPECT_EQ(shownCaption(*w), caption("good*"));
     EXPECT_EQ(w->session().song(), before);
     EXPECT_TRUE(w->session().isModified());
     EXPECT_TRUE(w->mnuSave->isEnabled());
@@ -462,7 +546,7 @@ TEST_F(MainWindowTest, FailedSaveKeepsTheSongModifiedAndTheOldName) {
     w->mnuSave->trigger(); // untitled: Save acts as Save As
     ASSERT_EQ(script.errors.size(), 1);
     EXPECT_TRUE(script.errors[0].endsWith(QStringLiteral("x.kn2 を作成できません")));
-    EXPECT_EQ(w->windowTitle(), caption("Notitle"));
+    EXPECT_EQ(shownCaption(*w), caption("Notitle*"));
     EXPECT_TRUE(w->session().isModified());
     EXPECT_TRUE(w->session().untitled());
     EXPECT_EQ(script.proposedNames.value(0), "Notitle.kn2");
@@ -490,9 +574,9 @@ TEST_F(MainWindowTest, DropsOpenTheFirstSongFile) {
     saveNote(path("x y.kn2"));
     auto w = make();
     w->openDroppedFiles({path("readme.txt"), path("x y.kn2")});
-    EXPECT_EQ(w->windowTitle(), caption("Notitle"));
+    EXPECT_EQ(shownCaption(*w), caption("Notitle"));
     w->openDroppedFiles({path("x"), "y.kn2"});
-    EXPECT_EQ(w->windowTitle(), caption("x y"));
+    EXPECT_EQ(shownCaption(*w), caption("x y"));
 }
 
 TEST_F(MainWindowTest, PartMeasureAndTripletSelections) {
@@ -575,7 +659,7 @@ TEST_F(MainWindowTest, FmModeAsksOnlyToSwitchOnAndSurvivesNewAndOpen) {
     w->mnuNew->trigger();
     script.openNames = {path("fm.kn2")};
     w->mnuOpen->trigger();
-    EXPECT_EQ(w->windowTitle(), caption("fm"));
+    EXPECT_EQ(shownCaption(*w), caption("fm"));
     EXPECT_TRUE(w->session().editing().fmMode);
 
     w->tolFM->click(); // off at once, no question
@@ -840,11 +924,12 @@ TEST_F(MainWindowTest, PaletteShowsWithTheStaffPageAndKeepsItsPlace) {
 
 // An autosave left by a program that was killed: `song` as the file at `songPath` had it changed.
 void leaveCrashedAutosave(const QString& folder, const Song& song, const std::string& songPath,
-                          const QDateTime& time) {
+                          const QDateTime& time, std::optional<FileFingerprint> fingerprint = std::nullopt) {
     auto store = std::make_unique<RecoveryStore>(
         folder, [time] { return time; }, 31337);
-    const RecoveryInfo info{
-        songPath, QFileInfo(QString::fromStdString(songPath)).completeBaseName().toStdString(), time};
+    const RecoveryInfo info{songPath,
+                            QFileInfo(QString::fromStdString(songPath)).completeBaseName().toStdString(),
+                            time, fingerprint};
     ASSERT_EQ(store->writeOwn(serializeRecovery(info, song), store->generation()),
               RecoveryStore::WriteResult::Written);
     const QString lock = QString(store->ownRecoveryPath()).replace(".recovery", ".lock");
@@ -869,7 +954,7 @@ TEST_F(MainWindowTest, RestoredSongTakesThePlaceOfTheCommandLineSongAndIsSavedTo
     auto w = make({path("other.kn2")});
     EXPECT_EQ(script.recoveryQuestions, QStringList{"tune.kn2|" + time.toLocalTime().toString(Qt::ISODate)});
     EXPECT_EQ(w->session().song(), edited);
-    EXPECT_EQ(w->windowTitle(), caption("tune"));
+    EXPECT_EQ(shownCaption(*w), caption("tune*"));
     EXPECT_TRUE(w->tolSave->isEnabled());
     EXPECT_EQ(autosaveFiles(path("recovery")).size(), 1) << "kept until the song is saved";
 
@@ -964,6 +1049,15 @@ void pressUndo(TfrmMain& w) {
 void pressRedo(TfrmMain& w) {
     QTest::keyClick(&w, Qt::Key_Y, Qt::ControlModifier);
 }
+void pressSave(TfrmMain& w) {
+    QApplication::setActiveWindow(&w);
+    QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+}
+Song songIn(const QString& file) {
+    Song song;
+    EXPECT_TRUE(loadSongFile(file.toStdString(), song).ok());
+    return song;
+}
 
 TEST_F(MainWindowTest, UndoAndRedoOfNotesRestoreTheRowsThePixelsAndSave) {
     auto w = make();
@@ -1045,6 +1139,137 @@ TEST_F(MainWindowTest, UndoTakesBackACurveStrokeAndASignatureChangeOnTheirPages)
     QTest::keyClick(w.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(w->pagMain->currentWidget(), w->tabAlter);
     EXPECT_FALSE(w->mnuRedo->isEnabled());
+}
+
+// The caption carries "*" exactly while the song differs from its file.
+TEST_F(MainWindowTest, CaptionMarksTheModifiedSongUntilItEqualsItsFileAgain) {
+    saveNote(path("tune.kn2"));
+    auto w = make({path("tune.kn2")});
+    w->show();
+    QApplication::setActiveWindow(w.get());
+    EXPECT_EQ(shownCaption(*w), QStringLiteral("tune - ぽこぺんシーケンサ"));
+    ImageView* staff = w->scorePage()->imgScore();
+    QTest::mouseMove(staff, QPoint(192, 148));
+    QTest::mouseClick(staff, Qt::LeftButton, {}, QPoint(192, 148));
+    EXPECT_EQ(shownCaption(*w), QStringLiteral("tune* - ぽこぺんシーケンサ"));
+    pressUndo(*w);
+    EXPECT_EQ(shownCaption(*w), QStringLiteral("tune - ぽこぺんシーケンサ")) << "back at the file";
+    pressRedo(*w);
+    EXPECT_EQ(shownCaption(*w), QStringLiteral("tune* - ぽこぺんシーケンサ"));
+    pressSave(*w);
+    EXPECT_EQ(shownCaption(*w), QStringLiteral("tune - ぽこぺんシーケンサ"));
+    EXPECT_EQ(songIn(path("tune.kn2")), w->session().song());
+
+    saveNote(path("a[*]b.kn2")); // Qt's placeholder in a file name is shown as it is
+    auto named = make({path("a[*]b.kn2")});
+    EXPECT_EQ(shownCaption(*named), caption("a[*]b"));
+    editTheSong(*named);
+    EXPECT_EQ(shownCaption(*named), caption("a[*]b*"));
+}
+
+// Undo and redo of a paste in the measure editor turn to the part and measure pasted over,
+// not to the selection that was copied.
+TEST_F(MainWindowTest, UndoOfAMeasureEditorPasteShowsThePartThatChanged) {
+    auto w = make();
+    w->session().change("notes", {}, [](Song& song) {
+        testing::addNote(song, 0, 6 * 96, 24, 23); // measures 7 and 8 of part 1
+        testing::addNote(song, 0, 7 * 96, 24, 25);
+    });
+    w->show();
+    QApplication::setActiveWindow(w.get());
+    w->barMeas->setValue(7); // the editor shows measures 6, 7 and 8
+    QTimer::singleShot(0, [] {
+        auto* editor = qobject_cast<TfrmEditor*>(QApplication::activeModalWidget());
+        ASSERT_NE(editor, nullptr);
+        auto* grid = editor->findChild<QWidget*>("imgEditor");
+        const auto click = [&](int column, int part) {
+            const auto& x = editor->columnX();
+            QTest::mouseClick(
+                grid, Qt::LeftButton, {},
+                QPoint((x[static_cast<std::size_t>(column)] + x[static_cast<std::size_t>(column) + 1]) / 2,
+                       18 + 17 * part + 8));
+        };
+        const auto press = [&](const char* name) {
+            QTest::mouseClick(editor->findChild<QAbstractButton*>(name), Qt::LeftButton);
+        };
+        press("btnSelA");
+        click(1, 0);
+        press("btnSelB");
+        click(2, 0);
+        press("btnCopy");
+        press("btnPoint");
+        click(1, 2);
+        press("btnPaste");
+        editor->accept();
+    });
+    w->tolEditor->click();
+    ASSERT_EQ(w->session().undoName(), "小節の貼り付け");
+    ASSERT_GT(w->session().song().row(2).count(), 0);
+
+    for (const auto press : {&pressUndo, &pressRedo}) {
+        w->btnPart[4]->click();
+        w->barMeas->setValue(20);
+        QApplication::setActiveWindow(w.get()); // back from the editor
+        press(*w);
+        EXPECT_EQ(w->session().editing().currentPart, 2);
+        EXPECT_TRUE(w->btnPart[2]->isChecked());
+        EXPECT_EQ(w->barMeas->value(), 7);
+    }
+}
+
+// Two programs on one song: the second save finds the first one's work in the file and asks.
+TEST_F(MainWindowTest, SaveOverAFileAnotherProgramChangedAsksFirst) {
+    saveNote(path("shared.kn2"));
+    auto first = make({path("shared.kn2")});
+    auto second = make({path("shared.kn2")});
+    first->show();
+    second->show();
+    editTheSong(*first);
+    pressSave(*first);
+    EXPECT_EQ(script.overwriteQuestions, 0) << "nobody else changed the file";
+    const Song firstSong = first->session().song();
+    ASSERT_EQ(songIn(path("shared.kn2")), firstSong);
+
+    second->session().change("other", {}, [](Song& song) { testing::addNote(song, 3, 0, 24, 30); });
+    pressSave(*second); // いいえ: the file keeps the first program's work
+    EXPECT_EQ(script.overwriteQuestions, 1);
+    EXPECT_EQ(songIn(path("shared.kn2")), firstSong);
+    EXPECT_TRUE(second->session().isModified());
+    EXPECT_TRUE(second->tolSave->isEnabled());
+    script.overwriteAnswers = {Prompts::Answer::Yes};
+    pressSave(*second);
+    EXPECT_EQ(script.overwriteQuestions, 2);
+    EXPECT_EQ(songIn(path("shared.kn2")), second->session().song());
+    EXPECT_FALSE(second->session().isModified());
+
+    editTheSong(*first); // now the first program finds the second one's save
+    pressSave(*first);
+    EXPECT_EQ(script.overwriteQuestions, 3);
+    EXPECT_EQ(songIn(path("shared.kn2")), second->session().song());
+    EXPECT_TRUE(first->session().isModified());
+}
+
+// A restored song still knows its file as it was before the crash: a change since then asks.
+TEST_F(MainWindowTest, RestoredSongsSaveAsksWhenItsFileChangedSinceTheCrash) {
+    saveNote(path("tune.kn2"), 0);
+    const std::optional<FileFingerprint> before = fingerprintOfFile(path("tune.kn2").toStdString());
+    ASSERT_TRUE(before);
+    Song edited = makeNewSong();
+    testing::addNote(edited, 5, 96, 48, 30);
+    leaveCrashedAutosave(path("recovery"), edited, path("tune.kn2").toStdString(),
+                         testing::utc("2026-12-08T09:30:15Z"), before);
+    saveNote(path("tune.kn2"), 7); // another program's save after the crash
+    const Song other = songIn(path("tune.kn2"));
+
+    script.recoveryChoices = {RecoveryChoice::Restore};
+    auto w = make();
+    ASSERT_EQ(w->session().song(), edited);
+    w->show();
+    pressSave(*w);
+    EXPECT_EQ(script.overwriteQuestions, 1);
+    EXPECT_EQ(songIn(path("tune.kn2")), other);
+    EXPECT_TRUE(w->session().isModified());
+    EXPECT_EQ(autosaveFiles(path("recovery")).size(), 1) << "the unsaved song stays recoverable";
 }
 
 } // namespace

@@ -13,11 +13,16 @@
 #include "signature/signature_edit.h"
 #include "support/song_builders.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <random>
+#include <utility>
+#include <vector>
 
 namespace pokopen {
 namespace {
@@ -300,6 +305,60 @@ TEST(SongDocumentFiles, OpenSaveAndFailuresKeepTheHistoryAndIdentityRight) {
     EXPECT_EQ(doc.fileTitle(), "Notitle");
     EXPECT_FALSE(doc.isModified());
     EXPECT_FALSE(doc.save().ok()) << "a new song has no file to save to";
+}
+
+// Save writes the file that was opened, whatever the letter case of its name (only a .knb song
+// goes to the .kn2 beside it), and notices when another program changed that file meanwhile.
+TEST(SongDocumentFiles, SaveGoesToTheOpenedFileAndNoticesAnotherProgramsChange) {
+    QTemporaryDir dir;
+    Song saved = makeNewSong();
+    testing::addNote(saved, 0, 0, 24, 23);
+    const auto edit = [](SongDocument& d) {
+        d.change(NOTE_DELETION_STEP, {}, [](Song& s) { testing::addNote(s, 1, 0, 24, 30); });
+    };
+    for (const auto& [opened, written] : std::vector<std::pair<std::string, std::string>>{
+             {"A.KN2", "A.KN2"}, {"B.Kn2", "B.Kn2"}, {"C.KNB", "C.kn2"}, {"d.knb", "d.kn2"}}) {
+        const std::string path = dir.filePath(QString::fromStdString(opened)).toStdString();
+        ASSERT_TRUE(saveSongFile(path, saved).ok());
+        SongDocument doc;
+        ASSERT_TRUE(doc.open(path,
+                             [&](const std::string&, Song& out) {
+                                 out = saved;
+                                 return LoadedSong{};
+                             })
+                        .ok());
+        edit(doc);
+        EXPECT_EQ(doc.savePath(), dir.filePath(QString::fromStdString(written)).toStdString());
+        ASSERT_TRUE(doc.save().ok());
+        EXPECT_EQ(doc.filePath(), doc.savePath()) << opened;
+        Song read;
+        ASSERT_TRUE(loadSongFile(doc.savePath(), read).ok());
+        EXPECT_EQ(read, doc.song()) << opened;
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 6) << "no A.kn2 beside A.KN2";
+
+    const std::string path = dir.filePath("shared.kn2").toStdString();
+    ASSERT_TRUE(saveSongFile(path, saved).ok());
+    SongDocument doc;
+    ASSERT_TRUE(doc.open(path).ok());
+    EXPECT_FALSE(doc.fileChangedElsewhere());
+    const auto later = [&] {
+        std::filesystem::last_write_time(path,
+                                         std::filesystem::last_write_time(path) + std::chrono::seconds(2));
+    };
+    later(); // touched, the same bytes: not a change
+    EXPECT_FALSE(doc.fileChangedElsewhere());
+    std::string bytes;
+    ASSERT_TRUE(readWholeFile(path, bytes));
+    bytes[0] = bytes[0] == 'x' ? 'y' : 'x'; // other bytes of the same length
+    ASSERT_TRUE(writeFileAtomically(path, bytes));
+    later();
+    EXPECT_TRUE(doc.fileChangedElsewhere());
+    edit(doc);
+    ASSERT_TRUE(doc.save().ok());
+    EXPECT_FALSE(doc.fileChangedElsewhere()) << "the file as this program wrote it";
+    std::filesystem::remove(path);
+    EXPECT_FALSE(doc.fileChangedElsewhere()) << "a file that is gone holds nothing to lose";
 }
 
 TEST(SongDocumentFiles, TheUnsavedChangesQuestionGoesOnOnlyWhenNothingIsLost) {

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iostream>
 
 namespace pokopen {
 namespace {
@@ -39,9 +40,13 @@ protected:
         EXPECT_EQ(read.problems, Lines{});
         return read;
     }
+    // The test's own checks ran, so it passes or fails on them; only the schema check was left
+    // out, which the result records and the log says.
     void TearDown() override {
-        if (!skipped_.empty())
-            GTEST_SKIP() << skipped_;
+        if (skipped_.empty())
+            return;
+        RecordProperty("schema_check", "not run: " + skipped_);
+        std::cerr << "note: " << skipped_ << '\n';
     }
     // The lines of one voice in a measure (" v1 " etc.), without attributes and directions.
     static Lines voice(const ReadScore& read, const std::string& part, int measure, int v) {

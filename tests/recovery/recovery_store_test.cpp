@@ -13,8 +13,10 @@
 
 #include <sys/resource.h>
 
+#include <chrono>
 #include <csignal>
 #include <deque>
+#include <future>
 
 namespace pokopen {
 namespace {
@@ -307,14 +309,42 @@ TEST(RecoveryOffer, NamesTheSongByItsFileName) {
 }
 
 TEST(RecoveryFile, DescriptionAndSongComeBackAsWritten) {
-    const RecoveryInfo info{"/home/ユーザー/曲\nwith a line break.kn2", "曲",
-                            utc("2026-12-08T09:30:15.250Z")};
-    const Song song = songWithNotes(40);
-    RecoveryInfo readInfo;
-    Song readSong;
-    ASSERT_TRUE(parseRecovery(serializeRecovery(info, song), readInfo, readSong).ok());
-    EXPECT_EQ(readInfo, info);
-    EXPECT_EQ(readSong, song);
+    // With and without the song file's fingerprint (a hash using all 64 bits, a time in ns).
+    for (const std::optional<FileFingerprint>& fingerprint :
+         {std::optional<FileFingerprint>(), std::optional<FileFingerprint>(FileFingerprint{
+                                                12345, 1796722215123456789, 0xfedcba9876543210ULL})}) {
+        const RecoveryInfo info{"/home/ユーザー/曲\nwith a line break.kn2", "曲",
+                                utc("2026-12-08T09:30:15.250Z"), fingerprint};
+        const Song song = songWithNotes(40);
+        RecoveryInfo readInfo;
+        Song readSong;
+        ASSERT_TRUE(parseRecovery(serializeRecovery(info, song), readInfo, readSong).ok());
+        EXPECT_EQ(readInfo, info);
+        EXPECT_EQ(readSong, song);
+    }
+}
+
+// A save removes the autosave while the autosave thread is still writing a song taken before:
+// the removal returns at once, and the write that finishes after it leaves no file.
+TEST_F(RecoveryStoreTest, RemovalDoesNotWaitForAWriteUnderWay) {
+    auto s = store();
+    std::promise<void> entered;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    s->setFileWriter([&](const QString& path, std::string_view bytes) {
+        entered.set_value();
+        released.wait();
+        return writeRecoveryFileAtomically(path, bytes);
+    });
+    auto write = std::async(std::launch::async, [&] { return s->writeOwn("slow", s->generation()); });
+    entered.get_future().wait();
+    auto removal = std::async(std::launch::async, [&] { s->removeOwn(); });
+    const bool returned = removal.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    release.set_value();
+    EXPECT_TRUE(returned) << "the removal waited for the write";
+    EXPECT_EQ(write.get(), RecoveryStore::WriteResult::Skipped);
+    removal.wait();
+    EXPECT_EQ(files().size(), 1) << "only the lock stays: " << files().join(' ').toStdString();
 }
 
 // A disk that fills up while the autosave file is written: the write fails and the autosave

@@ -2,6 +2,7 @@
 
 #include "app/session_recovery.h"
 #include "document/song_document.h"
+#include "navigation/navigation.h"
 #include "ui/prompts.h"
 
 #include <QMainWindow>
@@ -102,7 +103,6 @@ public:
     void drawTempoGraph();
     void drawPanGraph();
     void updateSignatureTab();
-    void showPartSettings();
 
     // Brings one view on screen for the manual's pictures: palette, curves, signature, parts,
     // editor or player.
@@ -146,6 +146,8 @@ private:
     void showDocumentStatus();
     void newSongCommand();
     void resetView();
+    // The selectors (part buttons, measure bar, triplet and FM items) from the editing state.
+    void showEditing(const SongChange& change);
     // Opens `path` through the document; on failure says so and leaves everything as it was.
     bool loadSong(const QString& path);
     // Says when a save failed; true when it succeeded.
@@ -182,6 +184,9 @@ private:
     PlayerFactory playerFactory_;
     int shownTab_ = 0;
     std::unique_ptr<SessionRecovery> recovery_;
+    LastJump lastJump_; // the row and kind the jump to the song's end went to last
+    Subscription statusSubscription_;
+    Subscription editingSubscription_;
 
 public:
     // Controls, named as the program's design names them (objectName too).

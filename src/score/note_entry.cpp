@@ -16,10 +16,9 @@ int firstDrum(int scoreView) {
     return FIRST_DRUM_OF_VIEW[static_cast<std::size_t>(scoreView)];
 }
 
-// Ticks of the current measure; updates meterInForce as the staff does.
-std::int32_t currentMeasureTicks(SongDocument& s) {
-    meterAt(s.song().store, s.state.currentMeasure, s.state.meterInForce);
-    return ticksPerMeasure(s.state.meterInForce);
+// Ticks of the current measure.
+std::int32_t currentMeasureTicks(const SongDocument& s) {
+    return ticksPerMeasure(meterInForceAt(s.song().store, s.editing().currentMeasure));
 }
 
 // x relative to the first column lies on a column of the measure.
@@ -33,8 +32,8 @@ bool insideImageRows(std::int32_t y) {
 
 // Start tick of the column under relX, absolute.
 std::int32_t columnStart(const SongDocument& s, std::int32_t relX) {
-    const std::int32_t measureStart = measureToTick(s.song().store, s.state.currentMeasure);
-    return s.state.tripletMode ? measureStart + 4 * (relX / 12) : measureStart + 3 * (relX / 9);
+    const std::int32_t measureStart = measureToTick(s.song().store, s.editing().currentMeasure);
+    return s.editing().tripletMode ? measureStart + 4 * (relX / 12) : measureStart + 3 * (relX / 9);
 }
 
 // Pitch of image row y of the current part: stored value, written step and written key.
@@ -44,17 +43,16 @@ struct PointedPitch {
     int writtenKeyByte = 0;
 };
 
-PointedPitch pointedPitch(SongDocument& s, std::int32_t y) {
+PointedPitch pointedPitch(const SongDocument& s, std::int32_t y) {
     PointedPitch p;
-    if (s.state.currentPart == PERCUSSION_PART) {
-        p.value = static_cast<std::uint8_t>(firstDrum(s.state.scoreView) + y / 18);
+    if (s.editing().currentPart == PERCUSSION_PART) {
+        p.value = static_cast<std::uint8_t>(firstDrum(s.editing().scoreView) + y / 18);
         return p;
     }
-    keyAt(s.song().store, s.state.currentMeasure, s.state.keyInForce);
-    const WrittenKey wk = writtenKey(
-        s.state.keyInForce, s.song().partTransposition[static_cast<std::size_t>(s.state.currentPart)]);
-    s.state.keyInForce = static_cast<std::uint8_t>(wk.key);
-    p.writtenStep = y / 9 + 7 * s.state.scoreView;
+    const WrittenKey wk =
+        writtenKey(keyInForceAt(s.song().store, s.editing().currentMeasure),
+                   s.song().partTransposition[static_cast<std::size_t>(s.editing().currentPart)]);
+    p.writtenStep = y / 9 + 7 * s.editing().scoreView;
     p.writtenKeyByte = wk.key;
     p.value = valueOfStep(p.writtenStep + wk.shift);
     return p;
@@ -62,9 +60,8 @@ PointedPitch pointedPitch(SongDocument& s, std::int32_t y) {
 
 } // namespace
 
-void rememberScorePointer(EditState& state, int x, int y) {
-    state.scoreMouseX = x - NOTE_ENTRY_FIRST_COLUMN_X;
-    state.scoreMouseY = y;
+ScorePointer scorePointerAt(int x, int y) {
+    return {x - NOTE_ENTRY_FIRST_COLUMN_X, y};
 }
 
 bool noteOverlaps(const EventRow& row, std::int32_t start, std::int32_t end, std::uint8_t value) {
@@ -97,13 +94,13 @@ void insertNote(EventRow& row, const EntryTarget& note) {
     row.insertAt(j, {note.end, KIND_NOTE_OFF, note.value, 0});
 }
 
-bool enterNoteAtPointer(SongDocument& s) {
+bool enterNoteAtPointer(SongDocument& s, const ScorePointer& at) {
     const std::int32_t ticks = currentMeasureTicks(s);
-    const std::int32_t relX = s.state.scoreMouseX;
-    const std::int32_t y = s.state.scoreMouseY;
+    const std::int32_t relX = at.relX;
+    const std::int32_t y = at.y;
     if (!insideMeasure(relX, ticks) || !insideImageRows(y))
         return false;
-    const std::int32_t length = s.state.tripletMode ? s.palette.noteLength / 3 : s.palette.noteLength;
+    const std::int32_t length = s.editing().tripletMode ? s.palette.noteLength / 3 : s.palette.noteLength;
     // A note of no length would put its note-off before its note-on.
     if (length <= 0)
         return false;
@@ -114,25 +111,25 @@ bool enterNoteAtPointer(SongDocument& s) {
         return false;
     const PointedPitch p = pointedPitch(s, y);
     note.value = p.value;
-    const int part = s.state.currentPart;
+    const int part = s.editing().currentPart;
     if (noteOverlaps(s.song().row(part), note.start, note.end, note.value))
         return false;
     if (part != PERCUSSION_PART && s.palette.accidentalSet)
         note.extra =
             static_cast<std::int8_t>(s.palette.accidental - keyAlteration(p.writtenKeyByte, p.writtenStep));
-    return s.change(NOTE_ENTRY_STEP, {part, s.state.currentMeasure, EditPage::Score},
+    return s.change(NOTE_ENTRY_STEP, {part, s.editing().currentMeasure, EditPage::Score},
                     [&](Song& song) { insertNote(song.row(part), note); });
 }
 
-bool deleteNoteAtPointer(SongDocument& s) {
+bool deleteNoteAtPointer(SongDocument& s, const ScorePointer& at) {
     const std::int32_t ticks = currentMeasureTicks(s);
-    const std::int32_t relX = s.state.scoreMouseX;
-    const std::int32_t y = s.state.scoreMouseY;
+    const std::int32_t relX = at.relX;
+    const std::int32_t y = at.y;
     if (!insideMeasure(relX, ticks) || !insideImageRows(y))
         return false;
     const std::int32_t t = columnStart(s, relX);
     const std::uint8_t value = pointedPitch(s, y).value;
-    const int part = s.state.currentPart;
+    const int part = s.editing().currentPart;
     const EventRow& row = s.song().row(part);
 
     bool sounding = false;
@@ -157,7 +154,7 @@ bool deleteNoteAtPointer(SongDocument& s) {
         ++off;
     // A note-on that nothing ends (only a damaged row holds one) goes alone.
     const bool offFound = off < row.count();
-    return s.change(NOTE_DELETION_STEP, {part, s.state.currentMeasure, EditPage::Score}, [&](Song& song) {
+    return s.change(NOTE_DELETION_STEP, {part, s.editing().currentMeasure, EditPage::Score}, [&](Song& song) {
         EventRow& edited = song.row(part);
         edited.removeAt(lastOn);
         if (offFound)
@@ -165,14 +162,14 @@ bool deleteNoteAtPointer(SongDocument& s) {
     });
 }
 
-std::vector<MidiShortMessage> auditionAt(SongDocument& s, int x, int y) {
+std::vector<MidiShortMessage> auditionAt(const SongDocument& s, int x, int y) {
     const std::int32_t ticks = currentMeasureTicks(s);
     if (!insideMeasure(x - NOTE_ENTRY_FIRST_COLUMN_X, ticks) || !insideImageRows(y))
         return {};
-    const int part = s.state.currentPart;
+    const int part = s.editing().currentPart;
     int key = 0;
     if (part == PERCUSSION_PART) {
-        key = percussionKey(firstDrum(s.state.scoreView) + y / 18);
+        key = percussionKey(firstDrum(s.editing().scoreView) + y / 18);
     } else {
         const PointedPitch p = pointedPitch(s, y);
         const int alteration =

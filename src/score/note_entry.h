@@ -7,8 +7,8 @@
 #include <vector>
 
 // Entering, deleting and auditioning notes with the mouse on the staff image. The functions work
-// on the current part and measure of the session and on the pointer position remembered in
-// `scoreMouseX` / `scoreMouseY`; the window only forwards its mouse events and redraws.
+// on the current part and measure of the session and on the pointer position the staff's window
+// remembers from its mouse moves.
 namespace pokopen {
 
 // The names of the steps in the Edit menu.
@@ -20,8 +20,13 @@ inline constexpr int NOTE_ENTRY_FIRST_COLUMN_X = 82; // x of tick 0 of the measu
 inline constexpr int NOTE_ENTRY_IMAGE_WIDTH = 514;
 inline constexpr int NOTE_ENTRY_IMAGE_HEIGHT = 288;
 
-// imgScoreMouseMove: remembers the pointer (x relative to the first tick column).
-void rememberScorePointer(EditState& state, int x, int y);
+// Where the pointer was last seen over the staff image: x relative to the first tick column.
+struct ScorePointer {
+    std::int32_t relX = 0;
+    std::int32_t y = 0;
+};
+// imgScoreMouseMove: the pointer at image point (x, y).
+ScorePointer scorePointerAt(int x, int y);
 
 // The note a click at the remembered pointer stands for, before the overlap test.
 struct EntryTarget {
@@ -41,15 +46,15 @@ void insertNote(EventRow& row, const EntryTarget& note);
 // imgScoreClick: enters a note of the palette's length at the remembered pointer. False (and
 // nothing changed) left of the first column, past the measure's end, when a note of the same
 // value overlaps, or when the note would end after the last measure.
-bool enterNoteAtPointer(SongDocument& session);
+bool enterNoteAtPointer(SongDocument& session, const ScorePointer& at);
 
 // imgScoreDblClick: deletes the note of the pointed value that sounds at the pointed column
 // (note-on <= tick < note-off). False when none does.
-bool deleteNoteAtPointer(SongDocument& session);
+bool deleteNoteAtPointer(SongDocument& session, const ScorePointer& at);
 
 // imgScoreMouseDown with the right button at image point (x, y): the messages that sound the
 // pointed pitch on the current part's channel. Empty when the point lies outside the measure,
 // in which case the device is not opened.
-std::vector<MidiShortMessage> auditionAt(SongDocument& session, int x, int y);
+std::vector<MidiShortMessage> auditionAt(const SongDocument& session, int x, int y);
 
 } // namespace pokopen

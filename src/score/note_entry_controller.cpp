@@ -8,7 +8,7 @@ NoteEntryController::NoteEntryController(SongDocument& session, MidiOut& out, QO
     : QObject(parent), session_(session), audition_(out) {}
 
 void NoteEntryController::imgScoreMouseMove(int x, int y) {
-    rememberScorePointer(session_.state, x, y);
+    pointer_ = scorePointerAt(x, y);
 }
 
 void NoteEntryController::imgScoreMouseDown(Qt::MouseButton button, int x, int y) {
@@ -43,17 +43,11 @@ void NoteEntryController::imgScoreDblClick(Qt::MouseButton button, int x, int y)
     if (button != Qt::LeftButton)
         return;
     imgScoreMouseMove(x, y);
-    if (deleteNoteAtPointer(session_)) {
-        emit songEdited();
-        emit staffChanged();
-    }
+    deleteNoteAtPointer(session_, pointer_); // the staff redraws from the document's change
 }
 
 void NoteEntryController::imgScoreClick() {
-    if (enterNoteAtPointer(session_)) {
-        emit songEdited();
-        emit staffChanged();
-    }
+    enterNoteAtPointer(session_, pointer_);
 }
 
 } // namespace pokopen

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/song_document.h"
+#include "score/note_entry.h"
 #include "ui/test_note_player.h"
 
 #include <QObject>
@@ -9,7 +10,7 @@ namespace pokopen {
 
 // Turns the mouse events of the staff image into note entry, deletion and audition. The main
 // window connects imgScore's press, move, release and double-click (button and image x/y) to the
-// slots, marks the song modified on songEdited() and redraws the staff on staffChanged().
+// slots; the staff redraws itself from the document's change.
 //
 // Clicks are formed as the mouse delivers them: a left press on the image released over it is a
 // click (enter); the second press of a double click is a double click (delete) and the release
@@ -29,15 +30,12 @@ public slots:
     void imgScoreMouseUp(Qt::MouseButton button, int x, int y);
     void imgScoreDblClick(Qt::MouseButton button, int x, int y);
 
-signals:
-    void songEdited();
-    void staffChanged();
-
 private:
     void imgScoreClick();
 
     SongDocument& session_;
     TestNotePlayer audition_;
+    ScorePointer pointer_; // where the pointer was last seen over the image
     bool leftPressed_ = false;
 };
 

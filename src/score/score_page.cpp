@@ -3,6 +3,7 @@
 #include "score/score_pictures.h"
 #include "score/staff_layout.h"
 #include "score/staff_paint.h"
+#include "ui/document_view.h"
 #include "ui/image_view.h"
 
 #include <QButtonGroup>
@@ -71,6 +72,22 @@ ScorePage::ScorePage(SongDocument& session, QWidget* parent) : QWidget(parent), 
     connect(imgScore_, &ImageView::mouseMoved, this, &ScorePage::scoreMouseMove);
     connect(imgScore_, &ImageView::mouseReleased, this, &ScorePage::scoreMouseUp);
     connect(imgScore_, &ImageView::mouseDoubleClicked, this, &ScorePage::scoreDoubleClick);
+
+    // The staff shows the current part's row in the current measure (whose length and key come
+    // from the signature row), the part's transposition, and the view, grid, caret and selection.
+    constexpr std::uint32_t shownEditing = bit(EditingField::Part) | bit(EditingField::Measure) |
+                                           bit(EditingField::View) | bit(EditingField::Triplet) |
+                                           bit(EditingField::Caret) | bit(EditingField::Selection);
+    new DocumentView(
+        session_, *this,
+        [this](const SongChange& c) {
+            return (c.editing & shownEditing) != 0 || c.settings ||
+                   showsPartRows(c, session_.editing().currentPart);
+        },
+        [this] {
+            showScoreView();
+            drawStaff();
+        });
 }
 
 QToolButton* ScorePage::makeViewButton(const char* name, const QString& caption, const QString& hint,
@@ -88,11 +105,7 @@ QToolButton* ScorePage::makeViewButton(const char* name, const QString& caption,
 void ScorePage::drawStaff() {
     if (!isVisible())
         return;
-    EditState& state = session_.state;
-    const StaffLayout layout = layoutStaff(session_.song(), state);
-    state.meterInForce = layout.meter;
-    if (!layout.drums)
-        state.keyInForce = static_cast<std::uint8_t>(layout.writtenKey);
+    const StaffLayout layout = layoutStaff(session_.song(), session_.editing());
 
     paintStaff(layout, imgScore_->image(), imgPercName_->image());
     imgPercName_->setVisible(layout.drums);
@@ -104,7 +117,7 @@ void ScorePage::drawStaff() {
 }
 
 void ScorePage::showScoreView() {
-    switch (session_.state.scoreView) {
+    switch (session_.editing().scoreView) {
     case 0:
         btnScoreHigh_->setChecked(true);
         break;
@@ -130,15 +143,12 @@ void ScorePage::btnScoreLowClick() {
 }
 
 void ScorePage::selectView(int view) {
-    session_.state.scoreView = view;
-    showScoreView();
-    drawStaff();
+    session_.setScoreView(view); // the staff redraws from the document's change
     emit scoreViewChanged(view);
 }
 
 void ScorePage::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    drawStaff();
+    QWidget::showEvent(event); // the staff is redrawn on view when it changed while hidden
     emit pageShown();
 }
 

@@ -180,7 +180,7 @@ std::string_view StaffLayout::drumName(int i) const {
     return percussionName(firstDrum + i);
 }
 
-StaffLayout layoutStaff(const Song& song, const EditState& state) {
+StaffLayout layoutStaff(const Song& song, const Editing& state) {
     const EventStore& store = song.store;
     StaffLayout layout;
     const int part = std::clamp(state.currentPart, 0, PART_ROWS - 1);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/edit_state.h"
+#include "document/editing.h"
 #include "model/event_store.h"
 #include "model/song.h"
 
@@ -159,6 +159,6 @@ struct StaffLayout {
 };
 
 // Works out the staff tab for state.currentPart, currentMeasure, scoreView and tripletMode.
-StaffLayout layoutStaff(const Song& song, const EditState& state);
+StaffLayout layoutStaff(const Song& song, const Editing& state);
 
 } // namespace pokopen

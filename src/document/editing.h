@@ -22,8 +22,8 @@ struct Editing {
     std::int32_t scoreView = 1;      // 0 high, 1 middle, 2 low
     bool tripletMode = false;
     bool fmMode = false;
-    std::int32_t caret = 0;          // a tick of the song: where typed notes go
-    std::vector<NoteRef> selection;  // notes of the current part that keys act on
+    std::int32_t caret = 0;         // a tick of the song: where typed notes go
+    std::vector<NoteRef> selection; // notes of the current part that keys act on
 
     friend bool operator==(const Editing&, const Editing&) = default;
 };

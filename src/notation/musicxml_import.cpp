@@ -26,7 +26,8 @@ constexpr int LOWEST_DRUM_KEY = 81 - 46;
 constexpr int HIGHEST_DRUM_KEY = 81;
 
 struct Counts {
-    std::size_t partsDropped = 0, measuresDropped = 0, rounded = 0, graceNotes = 0, cueNotes = 0, ornaments = 0;
+    std::size_t partsDropped = 0, measuresDropped = 0, rounded = 0, graceNotes = 0, cueNotes = 0,
+                ornaments = 0;
     std::size_t unknownDrums = 0, metersRounded = 0, badKeys = 0, tempiRounded = 0, metronomes = 0;
     std::size_t concertParts = 0, cut = 0, merged = 0, respelled = 0, outOfRange = 0, stoppedAtEnd = 0;
     std::size_t textCharacters = 0;
@@ -68,7 +69,8 @@ std::uint8_t meterOf(const ScoreTime& t, std::size_t& rounded) {
             if ((n * TICKS_PER_WHOLE) % (1 << p) != 0)
                 continue;
             // The same beat type first, then the nearest length.
-            const double error = std::abs(static_cast<double>(n) / (1 << p) - wanted) + ((1 << p) == t.beatType ? 0 : 1e-6);
+            const double error =
+                std::abs(static_cast<double>(n) / (1 << p) - wanted) + ((1 << p) == t.beatType ? 0 : 1e-6);
             if (error < bestError) {
                 bestError = error;
                 best = static_cast<std::uint8_t>(n * 16 + p);
@@ -122,7 +124,8 @@ private:
     }
     // The same for an end: offset + duration.
     std::int64_t tickOf(int measure, const QuarterTime& offset, const QuarterTime& duration) {
-        const __int128 num = static_cast<__int128>(offset.num) * duration.den + static_cast<__int128>(duration.num) * offset.den;
+        const __int128 num = static_cast<__int128>(offset.num) * duration.den +
+                             static_cast<__int128>(duration.num) * offset.den;
         const __int128 den = static_cast<__int128>(offset.den) * duration.den;
         const std::int64_t start = measureStart_[static_cast<std::size_t>(std::min(measure, MAX_MEASURES))];
         const __int128 scaled = num * TICKS_PER_QUARTER;
@@ -141,8 +144,8 @@ private:
 };
 
 void Mapper::setTexts() {
-    const std::string& title = score_.hasWorkTitle || score_.movementTitle.empty() ? score_.workTitle
-                                                                                   : score_.movementTitle;
+    const std::string& title =
+        score_.hasWorkTitle || score_.movementTitle.empty() ? score_.workTitle : score_.movementTitle;
     song_.songTitle = score_.hasWorkTitle || !score_.movementTitle.empty()
                           ? songText(title, counts_.textCharacters)
                           : NEW_SONG_TITLE;
@@ -236,13 +239,15 @@ void Mapper::buildTempo() {
         if (bpm != t.bpm)
             ++counts_.tempiRounded;
         counts_.metronomes += t.fromMetronome ? 1 : 0;
-        const auto same = std::find_if(tempo.begin(), tempo.end(), [pos](const Event& e) { return e.pos == pos; });
+        const auto same =
+            std::find_if(tempo.begin(), tempo.end(), [pos](const Event& e) { return e.pos == pos; });
         if (same != tempo.end())
             same->value = static_cast<std::uint8_t>(bpm); // the later mark of one place counts
         else
             tempo.push_back({pos, KIND_TEMPO, static_cast<std::uint8_t>(bpm), 0});
     }
-    std::stable_sort(tempo.begin(), tempo.end(), [](const Event& a, const Event& b) { return a.pos < b.pos; });
+    std::stable_sort(tempo.begin(), tempo.end(),
+                     [](const Event& a, const Event& b) { return a.pos < b.pos; });
     if (tempo.empty() || tempo.front().pos != 0)
         tempo.insert(tempo.begin(), {0, KIND_TEMPO, 120, 0});
     song_.row(TEMPO_ROW).assign(tempo);
@@ -316,7 +321,8 @@ void Mapper::buildPart(const ScorePart& part, int r) {
         const std::int64_t end = tickOf(n.measure, n.offset, n.duration);
         int key, step = 0, alter = 0;
         if (n.unpitched) {
-            const auto found = part.unpitchedOf.find(n.instrument.empty() ? part.firstInstrument : n.instrument);
+            const auto found =
+                part.unpitchedOf.find(n.instrument.empty() ? part.firstInstrument : n.instrument);
             key = found != part.unpitchedOf.end() ? found->second - 1 : -1;
         } else {
             // Written to sounding: the transposition in force in the note's measure.
@@ -341,7 +347,8 @@ void Mapper::buildPart(const ScorePart& part, int r) {
         }
         notes.push_back({start, end, key, step, alter, n.tieStart});
     }
-    std::stable_sort(notes.begin(), notes.end(), [](const Pending& a, const Pending& b) { return a.start < b.start; });
+    std::stable_sort(notes.begin(), notes.end(),
+                     [](const Pending& a, const Pending& b) { return a.start < b.start; });
 
     std::vector<Placed> placed;
     placed.reserve(notes.size());
@@ -439,25 +446,33 @@ ImportReport Mapper::report() const {
     ImportReport lines;
     const auto line = [&lines](std::size_t n, const char* japanese, const char* english) {
         if (n > 0)
-            lines.push_back({std::string(japanese) + ": " + std::to_string(n) + "個", std::string(english) + ": " + std::to_string(n)});
+            lines.push_back({std::string(japanese) + ": " + std::to_string(n) + "個",
+                             std::string(english) + ": " + std::to_string(n)});
     };
     const Counts& c = counts_;
     line(c.partsDropped, "16パートに入らないため除いたパート", "parts dropped for want of a free part");
     line(c.measuresDropped, "1000小節目より後のため除いた小節", "measures dropped after measure 1000");
-    line(c.rounded, "時刻を格子（全音符の96分の1）に丸めた音符・記号", "times rounded to the grid of 96 a whole note");
+    line(c.rounded, "時刻を格子（全音符の96分の1）に丸めた音符・記号",
+         "times rounded to the grid of 96 a whole note");
     line(c.graceNotes, "除いた装飾音符", "grace notes dropped");
     line(c.cueNotes, "除いたキュー音符", "cue notes dropped");
     line(c.ornaments, "装飾記号を除いた音符", "notes whose ornaments were dropped");
-    line(c.unknownDrums, "ドラムパートで割り当てのない楽器のため除いた音符", "drum notes dropped for instruments without a drum");
+    line(c.unknownDrums, "ドラムパートで割り当てのない楽器のため除いた音符",
+         "drum notes dropped for instruments without a drum");
     line(c.outOfRange, "MIDIの音域の外のため除いた音符", "notes dropped outside the MIDI range");
-    line(c.respelled, "書けない臨時記号のため書き直した音符", "notes respelled for accidentals a song cannot write");
-    line(c.merged, "同じ高さで同時に始まるため1つにした音符", "notes of one pitch starting together made one");
+    line(c.respelled, "書けない臨時記号のため書き直した音符",
+         "notes respelled for accidentals a song cannot write");
+    line(c.merged, "同じ高さで同時に始まるため1つにした音符",
+         "notes of one pitch starting together made one");
     line(c.cut, "同じ高さの次の音符が始まる所で切った音符", "notes cut where the next of their pitch starts");
     line(c.stoppedAtEnd, "1000小節目の終わりで止めた音符", "notes stopped at the end of measure 1000");
-    line(c.metersRounded, "表せないため近い拍子にした拍子", "time signatures changed to the nearest a song holds");
+    line(c.metersRounded, "表せないため近い拍子にした拍子",
+         "time signatures changed to the nearest a song holds");
     line(c.badKeys, "表せないため除いた調号", "key signatures dropped that a song cannot hold");
-    line(c.tempiRounded, "1分間の拍数（1～255の整数）に丸めたテンポ", "tempi rounded to whole beats a minute (1 to 255)");
-    line(c.metronomes, "テンポの指定のないメトロノーム記号から取ったテンポ", "tempi taken from metronome marks alone");
+    line(c.tempiRounded, "1分間の拍数（1～255の整数）に丸めたテンポ",
+         "tempi rounded to whole beats a minute (1 to 255)");
+    line(c.metronomes, "テンポの指定のないメトロノーム記号から取ったテンポ",
+         "tempi taken from metronome marks alone");
     line(c.concertParts, "移調楽器の設定にない移調のため実音で記録したパート",
          "parts stored at concert pitch for a transposition the program does not have");
     line(c.textCharacters, "曲名・著作権表示でShift-JISにないため「?」にした文字",

@@ -15,10 +15,10 @@ namespace pokopen {
 
 struct MusicXmlImportResult {
     bool ok = false;
-    int line = 0;          // a refused document: the line at fault
-    std::string entry;     // a refused archive: the entry at fault, if any
-    std::string message;   // English
-    std::string japanese;  // the same in Japanese
+    int line = 0;         // a refused document: the line at fault
+    std::string entry;    // a refused archive: the entry at fault, if any
+    std::string message;  // English
+    std::string japanese; // the same in Japanese
     ImportReport report;
 };
 

@@ -10,7 +10,7 @@ namespace pokopen {
 
 namespace {
 
-constexpr int MAX_DEPTH = 64;             // MusicXML itself nests about ten deep
+constexpr int MAX_DEPTH = 64;              // MusicXML itself nests about ten deep
 constexpr std::int64_t MAX_QUARTERS = 240; // four times the longest measure a song holds
 constexpr std::int64_t MAX_TERM = std::int64_t{1} << 40;
 
@@ -122,7 +122,8 @@ private:
         if (xml_.hasError()) {
             if (xml_.error() == QXmlStreamReader::PrematureEndOfDocumentError)
                 throw Refusal{"the document ends too early", "文書が途中で終わっています"};
-            throw Refusal{"malformed XML (" + xml_.errorString().toStdString() + ")", "XMLが正しくありません"};
+            throw Refusal{"malformed XML (" + xml_.errorString().toStdString() + ")",
+                          "XMLが正しくありません"};
         }
         switch (xml_.tokenType()) {
         case QXmlStreamReader::StartElement:
@@ -190,7 +191,8 @@ private:
         bool ok = false;
         const int v = text().trimmed().toInt(&ok);
         if (!ok || v < low || v > high)
-            throw Refusal{std::string("a ") + what + " out of range", std::string(what) + "の値が正しくありません"};
+            throw Refusal{std::string("a ") + what + " out of range",
+                          std::string(what) + "の値が正しくありません"};
         return v;
     }
 
@@ -198,7 +200,8 @@ private:
         bool ok = false;
         const double v = text().trimmed().toDouble(&ok);
         if (!ok || !std::isfinite(v) || v < low || v > high)
-            throw Refusal{std::string("a ") + what + " out of range", std::string(what) + "の値が正しくありません"};
+            throw Refusal{std::string("a ") + what + " out of range",
+                          std::string(what) + "の値が正しくありません"};
         return v;
     }
 
@@ -208,7 +211,8 @@ private:
             throw Refusal{"a duration is not a number of divisions", "長さ（duration）が正しくありません"};
         if (p.divisions.num <= 0)
             throw Refusal{"a duration comes before the divisions", "divisionsより前に長さがあります"};
-        return reduced(static_cast<__int128>(d.num) * p.divisions.den, static_cast<__int128>(d.den) * p.divisions.num);
+        return reduced(static_cast<__int128>(d.num) * p.divisions.den,
+                       static_cast<__int128>(d.den) * p.divisions.num);
     }
 
     void readScore(bool timewise) {
@@ -270,9 +274,11 @@ private:
                     part.name = utf8Text();
                 } else if (n == u"score-instrument") {
                     if (part.firstInstrument.empty())
-                        part.firstInstrument = xml_.attributes().value(QLatin1String("id")).toString().toStdString();
+                        part.firstInstrument =
+                            xml_.attributes().value(QLatin1String("id")).toString().toStdString();
                 } else if (n == u"midi-instrument") {
-                    const std::string id = xml_.attributes().value(QLatin1String("id")).toString().toStdString();
+                    const std::string id =
+                        xml_.attributes().value(QLatin1String("id")).toString().toStdString();
                     const bool first = part.midiChannel == 0 && part.program == 0 && part.volume < 0;
                     children([&](QStringView m) {
                         if (m == u"midi-channel" && part.midiChannel == 0)
@@ -410,7 +416,8 @@ private:
                     if (m == u"step") {
                         const QString s = text().trimmed();
                         if (s.size() != 1 || !QStringLiteral("CDEFGAB").contains(s[0]))
-                            throw Refusal{"a step that is no letter C to B", "音名（step）が正しくありません"};
+                            throw Refusal{"a step that is no letter C to B",
+                                          "音名（step）が正しくありません"};
                         letter = s[0];
                     } else if (m == u"alter") {
                         n.alter = static_cast<int>(std::lround(number(-3, 3, "alteration")));
@@ -481,7 +488,11 @@ private:
                     children([&](QStringView m) {
                         if (m == u"beat-unit") {
                             const QString u = text().trimmed();
-                            unit = u == u"whole" ? 4 : u == u"half" ? 2 : u == u"eighth" ? 0.5 : u == u"16th" ? 0.25 : 1;
+                            unit = u == u"whole"    ? 4
+                                   : u == u"half"   ? 2
+                                   : u == u"eighth" ? 0.5
+                                   : u == u"16th"   ? 0.25
+                                                    : 1;
                         } else if (m == u"beat-unit-dot") {
                             unit *= 1.5;
                         } else if (m == u"per-minute") {

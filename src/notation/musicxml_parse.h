@@ -59,9 +59,9 @@ struct ScoreKey {
 struct ScorePart {
     std::string id;
     std::string name;
-    int midiChannel = 0; // 1..16 from the first midi-instrument; 0 when not given
-    int program = 0;     // 1..128; 0 when not given
-    double volume = -1;  // 0..100 from midi-instrument; < 0 when not given
+    int midiChannel = 0;                    // 1..16 from the first midi-instrument; 0 when not given
+    int program = 0;                        // 1..128; 0 when not given
+    double volume = -1;                     // 0..100 from midi-instrument; < 0 when not given
     std::map<std::string, int> unpitchedOf; // instrument id -> midi-unpitched (1..128)
     std::string firstInstrument;
     bool percussion = false; // unpitched notes, or MIDI channel 10
@@ -88,9 +88,9 @@ struct ScoreTempo {
 struct Score {
     std::string workTitle, movementTitle, rights; // UTF-8
     bool hasWorkTitle = false, hasRights = false;
-    std::vector<ScorePart> parts;                 // in the order of the part list
-    std::vector<ScoreTime> times;                 // of the first part, in measure order
-    std::vector<ScoreTempo> tempi;                // in document order
+    std::vector<ScorePart> parts;  // in the order of the part list
+    std::vector<ScoreTime> times;  // of the first part, in measure order
+    std::vector<ScoreTempo> tempi; // in document order
     std::size_t graceNotes = 0, cueNotes = 0, ornaments = 0;
 };
 

@@ -31,7 +31,8 @@ MxlResult readEntry(zip_t* archive, const std::string& name, std::string& out, s
     if (zip_stat(archive, name.c_str(), 0, &stat) != 0)
         return refuse(name, "the archive lacks an entry it names", "アーカイブに指定された項目がありません");
     if ((stat.valid & ZIP_STAT_SIZE) && stat.size > limit)
-        return refuse(name, "an entry inflates to more than any score needs", "アーカイブの項目が大きすぎます");
+        return refuse(name, "an entry inflates to more than any score needs",
+                      "アーカイブの項目が大きすぎます");
     const std::unique_ptr<zip_file_t, EntryCloser> file(zip_fopen(archive, name.c_str(), 0));
     if (!file)
         return refuse(name, "an entry cannot be read (encrypted or of an unknown compression)",
@@ -45,7 +46,8 @@ MxlResult readEntry(zip_t* archive, const std::string& name, std::string& out, s
         if (n == 0)
             break;
         if (out.size() + static_cast<std::size_t>(n) > limit)
-            return refuse(name, "an entry inflates to more than any score needs", "アーカイブの項目が大きすぎます");
+            return refuse(name, "an entry inflates to more than any score needs",
+                          "アーカイブの項目が大きすぎます");
         out.append(buffer, static_cast<std::size_t>(n));
     }
     return {true, {}, {}, {}};
@@ -75,7 +77,8 @@ MxlResult readMxlScore(const std::string& path, std::string& document, std::size
     if (!archive)
         return error == ZIP_ER_OPEN || error == ZIP_ER_NOENT || error == ZIP_ER_READ
                    ? refuse({}, "cannot be opened", "開けません")
-                   : refuse({}, "not a compressed MusicXML file (no zip archive)", "圧縮されたMusicXMLファイルではありません");
+                   : refuse({}, "not a compressed MusicXML file (no zip archive)",
+                            "圧縮されたMusicXMLファイルではありません");
     std::string container;
     MxlResult r = readEntry(archive.get(), CONTAINER, container, MAX_CONTAINER_BYTES);
     if (!r.ok)

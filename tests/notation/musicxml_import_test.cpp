@@ -50,8 +50,9 @@ std::string canonicalFile(Song song) {
     }
     // Nor between a key and a time signature of one measure.
     std::vector<Event> signatures = song.row(SIGNATURE_ROW).events();
-    std::stable_sort(signatures.begin(), signatures.end(),
-                     [](const Event& a, const Event& b) { return a.pos != b.pos ? a.pos < b.pos : a.kind < b.kind; });
+    std::stable_sort(signatures.begin(), signatures.end(), [](const Event& a, const Event& b) {
+        return a.pos != b.pos ? a.pos < b.pos : a.kind < b.kind;
+    });
     song.row(SIGNATURE_ROW).assign(signatures);
     return serializeKn2(song);
 }
@@ -132,8 +133,9 @@ const std::string FIRST = "<attributes><divisions>2</divisions><key><fifths>1</f
 
 std::string note(const char* step, int alter, int octave, int duration, const std::string& more = {}) {
     return "<note><pitch><step>" + std::string(step) + "</step>" +
-           (alter ? "<alter>" + std::to_string(alter) + "</alter>" : "") + "<octave>" + std::to_string(octave) +
-           "</octave></pitch><duration>" + std::to_string(duration) + "</duration>" + more + "</note>";
+           (alter ? "<alter>" + std::to_string(alter) + "</alter>" : "") + "<octave>" +
+           std::to_string(octave) + "</octave></pitch><duration>" + std::to_string(duration) + "</duration>" +
+           more + "</note>";
 }
 
 TEST(MusicXmlImport, HandWrittenScoresMapAndReportWhatTheyLost) {
@@ -146,42 +148,54 @@ TEST(MusicXmlImport, HandWrittenScoresMapAndReportWhatTheyLost) {
     };
     const std::vector<Case> cases = {
         {"voices with backup, a chord, a tie across the bar line, E sharp kept as written",
-         partwise(ONE_PART, "<part id=\"P1\"><measure>" + FIRST + note("C", 0, 4, 4) + note("E", 1, 4, 4, "<chord/>") +
-                                "<backup><duration>4</duration></backup>" + note("G", 0, 4, 2) +
-                                note("D", 0, 4, 6, "<tie type=\"start\"/>") + "</measure><measure>" +
-                                note("D", 0, 4, 2, "<tie type=\"stop\"/>") + "</measure></part>"),
+         partwise(ONE_PART, "<part id=\"P1\"><measure>" + FIRST + note("C", 0, 4, 4) +
+                                note("E", 1, 4, 4, "<chord/>") + "<backup><duration>4</duration></backup>" +
+                                note("G", 0, 4, 2) + note("D", 0, 4, 6, "<tie type=\"start\"/>") +
+                                "</measure><measure>" + note("D", 0, 4, 2, "<tie type=\"stop\"/>") +
+                                "</measure></part>"),
          {},
          0,
-         {{0, ON, C4, 0}, {0, ON, E4, 1}, {0, ON, G4, 0}, {24, OFF, G4, 0}, {24, ON, D4, 0}, {48, OFF, C4, 0},
-          {48, OFF, E4, 0}, {120, OFF, D4, 0}}},
+         {{0, ON, C4, 0},
+          {0, ON, E4, 1},
+          {0, ON, G4, 0},
+          {24, OFF, G4, 0},
+          {24, ON, D4, 0},
+          {48, OFF, C4, 0},
+          {48, OFF, E4, 0},
+          {120, OFF, D4, 0}}},
         {"grace, cue and ornamented notes; a quintuplet rounded to the grid",
-         partwise(ONE_PART, "<part id=\"P1\"><measure>" + FIRST + "<note><grace/>" +
-                                note("C", 0, 4, 1).substr(6) + note("D", 0, 4, 2, "<cue/>") +
-                                note("F", 0, 4, 2, "<notations><ornaments><trill-mark/></ornaments></notations>") +
-                                "<forward><duration>1</duration></forward>" +
-                                "<attributes><divisions>5</divisions></attributes>" + note("C", 0, 4, 1) +
-                                "</measure></part>"),
-         {"時刻を格子（全音符の96分の1）に丸めた音符・記号: 1個", "除いた装飾音符: 1個", "除いたキュー音符: 1個",
-          "装飾記号を除いた音符: 1個"},
+         partwise(ONE_PART,
+                  "<part id=\"P1\"><measure>" + FIRST + "<note><grace/>" + note("C", 0, 4, 1).substr(6) +
+                      note("D", 0, 4, 2, "<cue/>") +
+                      note("F", 0, 4, 2, "<notations><ornaments><trill-mark/></ornaments></notations>") +
+                      "<forward><duration>1</duration></forward>" +
+                      "<attributes><divisions>5</divisions></attributes>" + note("C", 0, 4, 1) +
+                      "</measure></part>"),
+         {"時刻を格子（全音符の96分の1）に丸めた音符・記号: 1個", "除いた装飾音符: 1個",
+          "除いたキュー音符: 1個", "装飾記号を除いた音符: 1個"},
          0,
          {{24, ON, F4, -1}, {48, OFF, F4, 0}, {60, ON, C4, 0}, {65, OFF, C4, 0}}},
         {"percussion by its unpitched notes, an instrument without a drum dropped",
-         partwise("<score-part id=\"P1\"><part-name>D</part-name><score-instrument id=\"K\"/><score-instrument "
-                  "id=\"X\"/><midi-instrument id=\"K\"><midi-unpitched>37</midi-unpitched></midi-instrument>"
-                  "<midi-instrument id=\"X\"><midi-unpitched>2</midi-unpitched></midi-instrument></score-part>",
-                  "<part id=\"P1\"><measure>" + FIRST +
-                      "<note><unpitched><display-step>E</display-step><display-octave>4</display-octave></unpitched>"
-                      "<duration>2</duration><instrument id=\"K\"/></note>"
-                      "<note><unpitched><display-step>E</display-step><display-octave>4</display-octave></unpitched>"
-                      "<duration>2</duration><instrument id=\"X\"/></note></measure></part>"),
+         partwise(
+             "<score-part id=\"P1\"><part-name>D</part-name><score-instrument id=\"K\"/><score-instrument "
+             "id=\"X\"/><midi-instrument id=\"K\"><midi-unpitched>37</midi-unpitched></midi-instrument>"
+             "<midi-instrument id=\"X\"><midi-unpitched>2</midi-unpitched></midi-instrument></score-part>",
+             "<part id=\"P1\"><measure>" + FIRST +
+                 "<note><unpitched><display-step>E</display-step><display-octave>4</display-octave></"
+                 "unpitched>"
+                 "<duration>2</duration><instrument id=\"K\"/></note>"
+                 "<note><unpitched><display-step>E</display-step><display-octave>4</display-octave></"
+                 "unpitched>"
+                 "<duration>2</duration><instrument id=\"X\"/></note></measure></part>"),
          {"ドラムパートで割り当てのない楽器のため除いた音符: 1個"},
          PERCUSSION_PART,
          {{0, ON, 81 - 36, 0}, {24, OFF, 81 - 36, 0}}},
         {"a B flat clarinet: written D is a concert C, the part set to the instrument",
-         partwise(ONE_PART, "<part id=\"P1\"><measure><attributes><divisions>1</divisions><key><fifths>2</fifths>"
-                            "</key><transpose><diatonic>-1</diatonic><chromatic>-2</chromatic></transpose>"
-                            "</attributes>" +
-                                note("D", 0, 4, 1) + "</measure></part>"),
+         partwise(ONE_PART,
+                  "<part id=\"P1\"><measure><attributes><divisions>1</divisions><key><fifths>2</fifths>"
+                  "</key><transpose><diatonic>-1</diatonic><chromatic>-2</chromatic></transpose>"
+                  "</attributes>" +
+                      note("D", 0, 4, 1) + "</measure></part>"),
          {},
          0,
          {{0, ON, C4, 0}, {24, OFF, C4, 0}}},
@@ -193,8 +207,8 @@ TEST(MusicXmlImport, HandWrittenScoresMapAndReportWhatTheyLost) {
          0,
          {{0, ON, C4, 1}, {24, OFF, C4, 0}}},
         {"timewise",
-         "<score-timewise><part-list>" + ONE_PART + "</part-list><measure number=\"1\"><part id=\"P1\">" + FIRST +
-             note("C", 0, 4, 2) + "</part></measure></score-timewise>",
+         "<score-timewise><part-list>" + ONE_PART + "</part-list><measure number=\"1\"><part id=\"P1\">" +
+             FIRST + note("C", 0, 4, 2) + "</part></measure></score-timewise>",
          {},
          0,
          {{0, ON, C4, 0}, {24, OFF, C4, 0}}},
@@ -230,11 +244,13 @@ TEST(MusicXmlImport, UntrustedDocumentsAreRefusedWithTheirLine) {
         {"a duration before the divisions",
          partwise(ONE_PART, "<part id=\"P1\"><measure>\n" + note("C", 0, 4, 1) + "</measure></part>"), 5},
         {"divisions of zero",
-         partwise(ONE_PART, "<part id=\"P1\"><measure>\n<attributes><divisions>0</divisions></attributes>"), 5},
+         partwise(ONE_PART, "<part id=\"P1\"><measure>\n<attributes><divisions>0</divisions></attributes>"),
+         5},
         {"a measure of a billion divisions",
          partwise(ONE_PART, measure + "\n" + note("C", 0, 4, 1000000000) + "</measure></part>"), 5},
         {"a duration that overflows",
-         partwise(ONE_PART, measure + "\n" + note("C", 0, 4, 1).replace(49, 1, "99999999999999999999999")), 5},
+         partwise(ONE_PART, measure + "\n" + note("C", 0, 4, 1).replace(49, 1, "99999999999999999999999")),
+         5},
         {"deep nesting", deep, 4},
         {"cut off", partwise(ONE_PART, measure).substr(0, 150), 4},
     };
@@ -256,7 +272,8 @@ TEST(MusicXmlImport, CompressedScoresAreReadAndBombsRefused) {
     namespace fs = std::filesystem;
     const fs::path dir = fs::temp_directory_path() / "pokopen-mxl-test";
     fs::create_directories(dir);
-    const auto archive = [&](const std::string& name, const std::string& container, const std::string& score) {
+    const auto archive = [&](const std::string& name, const std::string& container,
+                             const std::string& score) {
         const std::string path = (dir / name).string();
         fs::remove(path);
         int error = 0;

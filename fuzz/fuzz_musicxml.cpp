@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!pokopen::checkStore(song).empty())
         std::abort();
     pokopen::Song again;
-    if (!pokopen::importMusicXml(pokopen::buildMusicXml(song), again).ok || !pokopen::checkStore(again).empty())
+    if (!pokopen::importMusicXml(pokopen::buildMusicXml(song), again).ok ||
+        !pokopen::checkStore(again).empty())
         std::abort();
     return 0;
 }

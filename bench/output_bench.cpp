@@ -7,8 +7,17 @@
 #include <benchmark/benchmark.h>
 
 #ifdef POKOPEN_BENCH_UI
+#include "midi/fluid_engine.h"
+#include "midi/fluid_midi_out.h"
 #include "midi/recording_midi_out.h"
 #include "midi/scheduled_player.h"
+
+#include <fluidsynth.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <thread>
 #endif
 
 namespace {
@@ -64,6 +73,89 @@ void BM_PlayFromTheLastMeasureOnAPort(benchmark::State& state) {
     state.counters["messages"] = static_cast<double>(sent);
 }
 BENCHMARK(BM_PlayFromTheLastMeasureOnAPort)->Unit(benchmark::kMillisecond);
+
+std::int64_t processCpuNs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return std::int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
+}
+
+// The built-in synthesizer open with nothing playing, rendering into nothing in real time as it
+// would to a sound card: the process's processor time over POKOPEN_IDLE_SECONDS (10 s; the smoke
+// run takes 1) after the first note has faded. Argument: the rest time in ms (0: never rests).
+void BM_IdleSynthesizerCpu(benchmark::State& state) {
+    const char* seconds = std::getenv("POKOPEN_IDLE_SECONDS");
+    const std::chrono::seconds window(seconds ? std::max(1, std::atoi(seconds)) : 10);
+    FluidEngine::Options options;
+    options.audioDrivers = {"file"};
+    options.fileName = "/dev/null";
+    options.restAfterMs = static_cast<int>(state.range(0));
+    std::string error;
+    auto engine = FluidEngine::create(options, error);
+    if (!engine) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    engine->waitForSoundFont();
+    FluidMidiOut out(engine);
+    out.open();
+    out.shortMessage(0x90, 60, 100);
+    out.shortMessage(0x80, 60, 0);
+    // Until the engine rests (or, when it never does, as long as it would take).
+    for (int i = 0; i < 100 && (state.range(0) == 0 || !engine->resting()); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    double share = 0;
+    for (auto _ : state) {
+        const std::int64_t before = processCpuNs();
+        std::this_thread::sleep_for(window);
+        share = static_cast<double>(processCpuNs() - before) /
+                static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(window).count());
+    }
+    state.counters["cpu_percent"] = share * 100;
+    state.counters["resting"] = engine->resting() ? 1 : 0;
+}
+BENCHMARK(BM_IdleSynthesizerCpu)->Arg(2000)->Arg(0)->Iterations(1)->Unit(benchmark::kSecond);
+
+// The first note after a rest: from the note-on until the synthesizer renders again (its
+// sample clock, read through a sequencer it drives, moves on), plus the driver's buffer.
+void BM_FirstNoteAfterRest(benchmark::State& state) {
+    FluidEngine::Options options;
+    options.audioDrivers = {"file"};
+    options.fileName = "/dev/null";
+    options.restAfterMs = 200;
+    std::string error;
+    auto engine = FluidEngine::create(options, error);
+    if (!engine) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    engine->waitForSoundFont();
+    fluid_sequencer_t* clock = new_fluid_sequencer2(0);
+    fluid_sequencer_register_fluidsynth(clock, engine->synth());
+    FluidMidiOut out(engine);
+    out.open();
+    double worstMs = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        while (!engine->resting())
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const unsigned int restedAt = fluid_sequencer_get_tick(clock);
+        state.ResumeTiming();
+        const auto start = std::chrono::steady_clock::now();
+        out.shortMessage(0x90, 60, 100);
+        while (fluid_sequencer_get_tick(clock) == restedAt)
+            std::this_thread::yield();
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() +
+            static_cast<double>(engine->outputLatencyUs()) / 1000;
+        worstMs = std::max(worstMs, ms);
+        out.shortMessage(0x80, 60, 0);
+        out.reset();
+    }
+    state.counters["worst_ms"] = worstMs;
+    delete_fluid_sequencer(clock);
+}
+BENCHMARK(BM_FirstNoteAfterRest)->Iterations(5)->Unit(benchmark::kMillisecond);
 #endif
 
 } // namespace

@@ -851,10 +851,15 @@ void TfrmMain::testPlay(std::optional<std::int32_t> from) {
         playerFactory_ ? playerFactory_() : makeMidiFilePlayer(readMidiOutSettings(ini));
     TfrmMPlay dialog(*player, path, decodeSongText(session_.song().songTitle),
                      decodeSongText(session_.song().songCopyright), this);
+    const PlayTimeline timeline(session_.song());
+    const std::int64_t startMs = from ? timeline.measureStartMs(*from) : 0;
+    dialog.setTimeline(timeline, startMs);
+    dialog.setPractice(practice_);
     follower_->follow(dialog, session_.song());
     if (from)
-        dialog.playFrom(PlayTimeline(session_.song()).measureStartMs(*from));
+        dialog.playFrom(startMs);
     dialog.exec();
+    practice_ = dialog.practice();
 }
 
 void TfrmMain::mnuEditorClick() {

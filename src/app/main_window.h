@@ -2,6 +2,7 @@
 
 #include "app/session_recovery.h"
 #include "document/song_document.h"
+#include "midi/practice_sequencer.h"
 #include "navigation/navigation.h"
 #include "ui/prompts.h"
 
@@ -170,6 +171,9 @@ private:
     std::unique_ptr<Prompts> prompts_;
     QString iniPath_;
     QString playFilePath_;
+    // The test player's practice choices (tempo, parts, range, count-in, metronome): kept while
+    // the program runs, not part of the song.
+    PracticeSettings practice_;
     TfrmPalette* palette_ = nullptr;
     TfrmFind* find_ = nullptr;
     std::unique_ptr<SwitchableMidiOut> midiOut_;

@@ -4,6 +4,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <chrono>
 #include <map>
 
 namespace pokopen {
@@ -59,6 +61,15 @@ bool looksLikeSoundFont(const std::string& path) {
 }
 
 namespace {
+std::int64_t steadyUs() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// How often a sounding engine looks whether it has fallen silent.
+constexpr auto SILENCE_CHECK = std::chrono::milliseconds(100);
+
 // The sound an audio driver holds between the synthesizer and the speaker: ALSA and the others
 // queue audio.periods periods of audio.period-size frames; FluidSynth asks PulseAudio for one
 // period (whatever the server adds on top is not known here); a file is heard by nobody.
@@ -133,6 +144,10 @@ std::shared_ptr<FluidEngine> FluidEngine::create(const Options& options, std::st
         }
         self->settled_ = true;
     });
+    if (options.restAfterMs > 0) {
+        engine->lastSoundUs_ = steadyUs();
+        engine->keeper_ = std::thread([self, restAfterMs = options.restAfterMs] { self->keep(restAfterMs); });
+    }
     return engine;
 }
 
@@ -151,6 +166,13 @@ std::shared_ptr<FluidEngine> FluidEngine::shared(const std::string& soundFont, s
 }
 
 FluidEngine::~FluidEngine() {
+    {
+        std::lock_guard lock(driverMutex_);
+        quit_ = true;
+    }
+    keeperWake_.notify_all();
+    if (keeper_.joinable())
+        keeper_.join();
     if (loader_.joinable())
         loader_.join();
     // The members then go in reverse order of creation: driver, synthesizer, settings.
@@ -159,6 +181,54 @@ FluidEngine::~FluidEngine() {
 std::string FluidEngine::soundFontError() const {
     std::lock_guard lock(mutex_);
     return loadError_;
+}
+
+void FluidEngine::keep(int restAfterMs) {
+    std::unique_lock lock(driverMutex_);
+    while (!quit_) {
+        if (!driver_) {
+            keeperWake_.wait(lock); // resting: nothing to watch until wake()
+            continue;
+        }
+        keeperWake_.wait_for(lock, SILENCE_CHECK);
+        if (quit_ || !driver_ || !settled_)
+            continue;
+        const std::int64_t now = steadyUs();
+        if (holds_ > 0 || fluid_synth_get_active_voice_count(synth_.get()) > 0) {
+            lastSoundUs_ = now;
+            continue;
+        }
+        if (now - lastSoundUs_ >= std::int64_t{restAfterMs} * 1000)
+            driver_.reset(); // the rendering thread ends; the synthesizer keeps its state
+    }
+}
+
+void FluidEngine::wake() {
+    std::lock_guard lock(driverMutex_);
+    lastSoundUs_ = steadyUs();
+    if (driver_ || quit_ || !settings_)
+        return;
+    driver_.reset(new_fluid_audio_driver(settings_.get(), synth_.get()));
+    keeperWake_.notify_all();
+}
+
+void FluidEngine::holdAwake() {
+    {
+        std::lock_guard lock(driverMutex_);
+        ++holds_;
+    }
+    wake();
+}
+
+void FluidEngine::releaseAwake() {
+    std::lock_guard lock(driverMutex_);
+    holds_ = std::max(0, holds_ - 1);
+    lastSoundUs_ = steadyUs(); // the last notes' release still sounds
+}
+
+bool FluidEngine::resting() const {
+    std::lock_guard lock(driverMutex_);
+    return !driver_;
 }
 
 void FluidEngine::waitForSoundFont() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -43,6 +44,10 @@ bool looksLikeSoundFont(const std::string& path);
 // The built-in synthesizer playing to the sound card: settings, synthesizer, audio driver (in
 // that order of creation, freed in reverse). The SoundFont loads on a thread of its own, so
 // creating the engine never waits for it; messages that arrive before it is ready are dropped.
+//
+// The engine rests when silent: once no voice has sounded for a while and no player holds it
+// awake, the audio driver is closed, so that an idle program renders no silence; wake() opens
+// it again before the next sound.
 class FluidEngine {
 public:
     struct Options {
@@ -53,6 +58,8 @@ public:
         // Runs on the loading thread before the SoundFont is read. Tests hold the load back
         // here, as a SoundFont of hundreds of megabytes would, to see that nothing waits for it.
         std::function<void()> beforeLoading;
+        // How long the synthesizer may be silent before the audio driver closes; 0 never.
+        int restAfterMs = 2000;
     };
 
     // nullptr with `error` set when no audio output can be opened.
@@ -80,8 +87,16 @@ public:
     // microseconds, as far as the driver's settings tell; 0 for a file.
     std::int64_t outputLatencyUs() const { return latencyUs_; }
 
+    // Opens the audio driver again if it rests; call before sending anything that sounds.
+    void wake();
+    // A player holds the engine awake while it plays, silent passages included.
+    void holdAwake();
+    void releaseAwake();
+    bool resting() const;
+
 private:
     FluidEngine() = default;
+    void keep(int restAfterMs);
 
     std::string soundFont_;
     std::int64_t latencyUs_ = 0;
@@ -91,8 +106,14 @@ private:
     std::string loadError_;
     FluidSettingsPtr settings_;
     FluidSynthPtr synth_;
+    mutable std::mutex driverMutex_; // guards driver_, holds_, lastSoundUs_, quit_
+    std::condition_variable keeperWake_;
+    int holds_ = 0;
+    std::int64_t lastSoundUs_ = 0;
+    bool quit_ = false;
     FluidDriverPtr driver_;
     std::thread loader_; // joined before the handles above are freed
+    std::thread keeper_; // closes the driver when silent; joined before the handles are freed
 };
 
 } // namespace pokopen

@@ -2,24 +2,30 @@
 
 #include "midi/fluid_engine.h"
 #include "midi/midi_file_player.h"
+#include "midi/practice_sequencer.h"
 #include "midi/smf_reader.h"
 
 #include <condition_variable>
 
-struct _fluid_player_t;
+struct _fluid_sequencer_t;
+struct _fluid_event_t;
 
 namespace pokopen {
 
-struct FluidPlayerDeleter {
-    void operator()(_fluid_player_t* p) const;
+struct FluidSequencerDeleter {
+    void operator()(_fluid_sequencer_t* p) const;
 };
-using FluidPlayerPtr = std::unique_ptr<_fluid_player_t, FluidPlayerDeleter>;
+struct FluidEventDeleter {
+    void operator()(_fluid_event_t* p) const;
+};
+using FluidSequencerPtr = std::unique_ptr<_fluid_sequencer_t, FluidSequencerDeleter>;
+using FluidEventPtr = std::unique_ptr<_fluid_event_t, FluidEventDeleter>;
 
-// Plays a MIDI file on the built-in synthesizer with FluidSynth's own file player, which runs
-// on the synthesizer's sample clock. Each start makes a fresh FluidSynth player positioned at
-// the starting point (it brings programs and controllers up to there itself); pause and stop
-// remember the position and let it go. A watcher thread notices the end, and starts the player
-// when play came while the SoundFont was still loading (the load holds FluidSynth's lock).
+// Plays a MIDI file on the built-in synthesizer, on the synthesizer's sample clock: a FluidSynth
+// sequencer that the synthesizer's rendering drives calls back every millisecond of sound
+// rendered, and the PracticeSequencer's messages go straight into the synthesizer there. A
+// watcher thread reports the end, and starts playing when play came while the SoundFont was
+// still loading (the load holds FluidSynth's lock).
 class FluidFilePlayer final : public MidiFilePlayer {
 public:
     explicit FluidFilePlayer(std::string soundFont = DEFAULT_SOUNDFONT);
@@ -44,12 +50,25 @@ public:
     void play() override;
     void pause() override;
     void stop() override;
+    void setPractice(const PracticeSettings& settings) override;
     void setEndCallback(std::function<void()> callback) override;
+
+    // The sequencer's callback for run `run`, on the synthesizer's rendering thread.
+    void onTick(std::uint64_t run);
 
 private:
     std::int64_t positionUsLocked() const;
-    void haltLocked(State next);
+    std::int64_t nowUsLocked() const;
+    // Stops the run under way; true when the engine was held awake for it.
+    bool haltLocked(State next);
     bool startLocked();
+    void sendLocked(const PlayMessages& messages);
+    // Makes the sequencer on the engine's synthesizer once the SoundFont has settled; never with
+    // the player's lock held (the synthesizer's rendering thread holds the sequencer's lock
+    // while it waits for the player's).
+    void ensureSequencer();
+    // Starts the chain of callbacks of run `run`, without the player's lock.
+    void kick(std::uint64_t run);
     void watch();
 
     std::string soundFont_;
@@ -58,18 +77,25 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::shared_ptr<FluidEngine> engine_;
-    std::vector<std::uint8_t> file_;
     SmfSequence sequence_;
+    std::unique_ptr<PracticeSequencer> sequencer_; // on sequence_ while open
+    PracticeSettings practice_;
     State state_ = State::Closed;
     std::string error_;
-    std::int64_t positionUs_ = 0; // where playback starts or stopped
+    std::int64_t stoppedUs_ = 0;  // the position while not playing
     std::int64_t runStartUs_ = 0; // where the playback under way started
-    std::uint32_t startTick_ = 0;
-    bool pendingStart_ = false; // playing, waiting for the SoundFont before the player starts
+    bool fromPoint_ = true;       // play starts at stoppedUs_ with what is in force there
+    bool pendingStart_ = false;   // playing, waiting for the SoundFont before the run starts
+    bool running_ = false;        // the sequencer's callbacks drive the run
+    bool awake_ = false;          // the engine is held awake for this player
+    bool ended_ = false;          // the end was reached; the watcher reports it
     bool quit_ = false;
+    std::uint64_t run_ = 0; // changes at every start and stop; stale callbacks end their chain
+    PlayMessages scratch_;
     std::recursive_mutex callbackMutex_; // held while the end callback runs; never with mutex_
     std::function<void()> onEnd_;
-    FluidPlayerPtr player_; // freed before the engine it plays on
+    FluidSequencerPtr seq_; // made on the engine's synthesizer at the first start
+    short client_ = -1;
     std::thread watcher_;
 };
 

@@ -33,6 +33,15 @@ void sendToSynth(fluid_synth_t* synth, std::uint8_t status, std::uint8_t data1, 
     }
 }
 
+void sendSysexToSynth(fluid_synth_t* synth, const std::vector<std::uint8_t>& bytes) {
+    // FluidSynth takes the message without its F0 and F7.
+    if (bytes.size() < 2 || bytes.front() != 0xF0)
+        return;
+    const std::size_t end = bytes.back() == 0xF7 ? bytes.size() - 1 : bytes.size();
+    fluid_synth_sysex(synth, reinterpret_cast<const char*>(bytes.data() + 1), static_cast<int>(end - 1),
+                      nullptr, nullptr, nullptr, 0);
+}
+
 FluidMidiOut::FluidMidiOut(std::string soundFont) : soundFont_(std::move(soundFont)) {}
 
 FluidMidiOut::FluidMidiOut(std::shared_ptr<FluidEngine> engine) : engine_(std::move(engine)) {
@@ -63,17 +72,17 @@ bool FluidMidiOut::canSend() const {
 }
 
 void FluidMidiOut::shortMessage(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
-    if (canSend())
-        sendToSynth(engine_->synth(), status, data1, data2);
+    if (!canSend())
+        return;
+    engine_->wake();
+    sendToSynth(engine_->synth(), status, data1, data2);
 }
 
 void FluidMidiOut::longMessage(const std::vector<std::uint8_t>& bytes) {
-    // FluidSynth takes the message without its F0 and F7.
-    if (!canSend() || bytes.size() < 2 || bytes.front() != 0xF0)
+    if (!canSend())
         return;
-    const std::size_t end = bytes.back() == 0xF7 ? bytes.size() - 1 : bytes.size();
-    fluid_synth_sysex(engine_->synth(), reinterpret_cast<const char*>(bytes.data() + 1),
-                      static_cast<int>(end - 1), nullptr, nullptr, nullptr, 0);
+    engine_->wake();
+    sendSysexToSynth(engine_->synth(), bytes);
 }
 
 void FluidMidiOut::reset() {

@@ -35,5 +35,7 @@ private:
 
 // Sends one MIDI message to a FluidSynth synthesizer.
 void sendToSynth(_fluid_synth_t* synth, std::uint8_t status, std::uint8_t data1, std::uint8_t data2);
+// Sends a whole system exclusive message (F0 ... F7); anything else is ignored.
+void sendSysexToSynth(_fluid_synth_t* synth, const std::vector<std::uint8_t>& bytes);
 
 } // namespace pokopen

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "midi/practice_sequencer.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -47,6 +49,10 @@ public:
     virtual void play() = 0;
     virtual void pause() = 0;
     virtual void stop() = 0;
+
+    // The practice choices (tempo, parts muted or soloed, a range played over and over, count-in,
+    // metronome); they last across open and close and take effect at once while playing.
+    virtual void setPractice(const PracticeSettings& settings) = 0;
 
     // Called once each time playback reaches the end by itself, possibly on the player's own
     // thread; windows pass it on to their own thread.

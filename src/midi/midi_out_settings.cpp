@@ -28,6 +28,7 @@ public:
     void play() override {}
     void pause() override {}
     void stop() override {}
+    void setPractice(const PracticeSettings&) override {} // nothing ever plays
     void setEndCallback(std::function<void()>) override {}
 };
 

@@ -1,5 +1,6 @@
 #include "midi/player_window.h"
 
+#include "midi/midi_file.h"
 #include "ui/fonts.h"
 
 #include <QCheckBox>
@@ -11,6 +12,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
+#include <QSlider>
+#include <QSpinBox>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -23,7 +27,8 @@ namespace pokopen {
 namespace {
 
 constexpr int WINDOW_WIDTH = 554;
-constexpr int WINDOW_HEIGHT = 180;
+constexpr int WINDOW_HEIGHT = 318;
+constexpr int PRACTICE_TOP = 134; // the practice controls, below the transport row
 constexpr int SEEK_INTERVAL_MS = 10;
 constexpr int TITLE_CELL_HEIGHT = 24;
 const QColor SILVER(0xC0, 0xC0, 0xC0);
@@ -135,14 +140,194 @@ TfrmMPlay::TfrmMPlay(MidiFilePlayer& player, const QString& path, const QString&
 
     btnClose = new QPushButton(QStringLiteral("閉じる(&C)"), this);
     btnClose->setObjectName(QStringLiteral("btnClose"));
-    btnClose->setGeometry(456, 142, 90, 28);
+    btnClose->setGeometry(456, WINDOW_HEIGHT - 38, 90, 28);
     connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
+
+    createPracticeControls();
 
     tmrSeek = new QTimer(this);
     tmrSeek->setObjectName(QStringLiteral("tmrSeek"));
     connect(tmrSeek, &QTimer::timeout, this, &TfrmMPlay::tmrSeekTimer);
 
     FormCreate(path);
+}
+
+void TfrmMPlay::createPracticeControls() {
+    const auto label = [this](const QString& text, const char* name, int x, int y, int w) {
+        auto* l = new QLabel(text, this);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setGeometry(x, y, w, 20);
+        return l;
+    };
+    const auto check = [this](const QString& text, const char* name, int x, int y, int w) {
+        auto* c = new QCheckBox(text, this);
+        c->setObjectName(QString::fromLatin1(name));
+        c->setGeometry(x, y, w, 20);
+        connect(c, &QCheckBox::toggled, this, &TfrmMPlay::practiceChanged);
+        return c;
+    };
+    int y = PRACTICE_TOP;
+    chkLoop = check(QStringLiteral("範囲を繰り返す"), "chkLoop", 8, y, 130);
+    chkLoop->setEnabled(false); // until the song's measures are known
+    label(QStringLiteral("開始小節"), "lblLoopFrom", 150, y, 60);
+    label(QStringLiteral("終了小節"), "lblLoopTo", 300, y, 60);
+    spnLoopFrom = new QSpinBox(this);
+    spnLoopFrom->setObjectName(QStringLiteral("spnLoopFrom"));
+    spnLoopFrom->setGeometry(212, y - 1, 70, 22);
+    spnLoopTo = new QSpinBox(this);
+    spnLoopTo->setObjectName(QStringLiteral("spnLoopTo"));
+    spnLoopTo->setGeometry(362, y - 1, 70, 22);
+    for (QSpinBox* box : {spnLoopFrom, spnLoopTo}) {
+        box->setRange(1, 1);
+        box->setEnabled(false);
+    }
+    connect(spnLoopFrom, &QSpinBox::valueChanged, this, [this] { loopRangeChanged(true); });
+    connect(spnLoopTo, &QSpinBox::valueChanged, this, [this] { loopRangeChanged(false); });
+
+    y += 28;
+    label(QStringLiteral("テンポ"), "lblTempo", 8, y, 50);
+    trkTempo = new QSlider(Qt::Horizontal, this);
+    trkTempo->setObjectName(QStringLiteral("trkTempo"));
+    trkTempo->setRange(MIN_TEMPO_PERCENT, MAX_TEMPO_PERCENT);
+    trkTempo->setValue(100);
+    trkTempo->setPageStep(25);
+    trkTempo->setGeometry(60, y, 300, 20);
+    lblTempoValue = label(QStringLiteral("100%"), "lblTempoValue", 368, y, 60);
+    connect(trkTempo, &QSlider::valueChanged, this, [this](int v) {
+        lblTempoValue->setText(QString::number(v) + QLatin1Char('%'));
+        practiceChanged();
+    });
+
+    y += 28;
+    chkCountIn = check(QStringLiteral("カウント"), "chkCountIn", 8, y, 100);
+    chkMetronome = check(QStringLiteral("メトロノーム"), "chkMetronome", 120, y, 130);
+
+    // One row of mute and one of solo buttons, labelled with the part numbers.
+    y += 28;
+    for (int row = 0; row < 2; ++row) {
+        label(row == 0 ? QStringLiteral("M") : QStringLiteral("S"), row == 0 ? "lblMute" : "lblSolo", 8,
+              y + 1, 18);
+        auto& buttons = row == 0 ? btnMute : btnSolo;
+        for (int part = 0; part < 16; ++part) {
+            auto* b = new QToolButton(this);
+            b->setObjectName(QString::fromLatin1(row == 0 ? "btnMute" : "btnSolo") +
+                             QString::number(part + 1));
+            b->setText(QString::number(part + 1));
+            b->setCheckable(true);
+            b->setFocusPolicy(Qt::NoFocus);
+            b->setGeometry(28 + part * 32, y, 30, 22);
+            connect(b, &QToolButton::toggled, this, &TfrmMPlay::practiceChanged);
+            buttons[static_cast<std::size_t>(part)] = b;
+        }
+        y += 26;
+    }
+
+    auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
+    connect(space, &QShortcut::activated, this, &TfrmMPlay::togglePause);
+    auto* home = new QShortcut(QKeySequence(Qt::Key_Home), this);
+    connect(home, &QShortcut::activated, this, &TfrmMPlay::backToStart);
+}
+
+void TfrmMPlay::setTimeline(const PlayTimeline& timeline, std::int64_t startMs) {
+    timeline_ = timeline;
+    const std::int64_t length = player_.lengthMs();
+    const int last = length > 0 ? timeline.pointAtMs(length - 1).measure + 1 : 1;
+    const int start = std::clamp(timeline.pointAtMs(startMs).measure + 1, 1, last);
+    {
+        const QSignalBlocker fromBlocker(spnLoopFrom);
+        const QSignalBlocker toBlocker(spnLoopTo);
+        for (QSpinBox* box : {spnLoopFrom, spnLoopTo}) {
+            box->setRange(1, last);
+            box->setValue(start);
+            box->setEnabled(true);
+        }
+    }
+    chkLoop->setEnabled(true);
+    practiceChanged();
+}
+
+void TfrmMPlay::loopRangeChanged(bool fromChanged) {
+    // The range never runs backwards: the other end follows the one moved.
+    if (spnLoopFrom->value() > spnLoopTo->value()) {
+        const QSignalBlocker blocker(fromChanged ? spnLoopTo : spnLoopFrom);
+        (fromChanged ? spnLoopTo : spnLoopFrom)
+            ->setValue(fromChanged ? spnLoopFrom->value() : spnLoopTo->value());
+    }
+    practiceChanged();
+}
+
+PracticeSettings TfrmMPlay::practice() const {
+    PracticeSettings s;
+    s.tempoPercent = trkTempo->value();
+    for (int part = 0; part < 16; ++part) {
+        const auto bit = static_cast<std::uint16_t>(1u << part);
+        if (btnMute[static_cast<std::size_t>(part)]->isChecked())
+            s.muted = static_cast<std::uint16_t>(s.muted | bit);
+        if (btnSolo[static_cast<std::size_t>(part)]->isChecked())
+            s.soloed = static_cast<std::uint16_t>(s.soloed | bit);
+    }
+    s.countIn = chkCountIn->isChecked();
+    s.metronome = chkMetronome->isChecked();
+    s.clicksFromTick = LEAD_IN; // the play file's lead-in has no beats
+    s.loop = chkLoop->isChecked();
+    if (timeline_) {
+        s.loopFromUs = timeline_->tickToUs(timeline_->measureStartTick(spnLoopFrom->value() - 1));
+        s.loopToUs = timeline_->tickToUs(timeline_->measureStartTick(spnLoopTo->value()));
+    } else {
+        s.loop = false;
+    }
+    return s;
+}
+
+void TfrmMPlay::setPractice(const PracticeSettings& settings) {
+    {
+        updatingControls_ = true;
+        trkTempo->setValue(std::clamp(settings.tempoPercent, MIN_TEMPO_PERCENT, MAX_TEMPO_PERCENT));
+        for (int part = 0; part < 16; ++part) {
+            btnMute[static_cast<std::size_t>(part)]->setChecked((settings.muted >> part) & 1);
+            btnSolo[static_cast<std::size_t>(part)]->setChecked((settings.soloed >> part) & 1);
+        }
+        chkCountIn->setChecked(settings.countIn);
+        chkMetronome->setChecked(settings.metronome);
+        chkLoop->setChecked(settings.loop);
+        updatingControls_ = false;
+    }
+    practiceChanged();
+}
+
+void TfrmMPlay::practiceChanged() {
+    if (updatingControls_)
+        return;
+    player_.setPractice(practice());
+}
+
+std::int64_t TfrmMPlay::loopStartMs() const {
+    if (!chkLoop->isChecked() || !timeline_)
+        return 0;
+    return timeline_->measureStartMs(spnLoopFrom->value() - 1);
+}
+
+void TfrmMPlay::togglePause() {
+    if (closed_ || !player_.isOpen())
+        return;
+    if (player_.state() == MidiFilePlayer::State::Playing)
+        player_.pause();
+    else
+        player_.play();
+    updateButtons();
+    reportPosition();
+}
+
+void TfrmMPlay::backToStart() {
+    if (closed_ || !player_.isOpen())
+        return;
+    const bool playing = player_.state() == MidiFilePlayer::State::Playing;
+    player_.seek(loopStartMs());
+    if (playing)
+        player_.play();
+    barSeek->setValue(toBar(player_.positionMs()));
+    updateButtons();
+    reportPosition();
 }
 
 TfrmMPlay::~TfrmMPlay() {

@@ -1,17 +1,22 @@
 #pragma once
 
 #include "midi/midi_file_player.h"
+#include "midi/play_timeline.h"
+#include "midi/practice_sequencer.h"
 
 #include <QDialog>
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class QCheckBox;
 class QFrame;
 class QLabel;
 class QPushButton;
 class QScrollBar;
+class QSlider;
+class QSpinBox;
 class QTimer;
 class QToolButton;
 
@@ -21,6 +26,10 @@ namespace pokopen {
 // bar that follows the playing position every 10 ms, the transport buttons, "Repeat" and a
 // close button. It plays one file through the player it is given and closes it when it closes,
 // and tells its owner where the music is while it plays.
+//
+// For practice: a range of measures played over and over, the tempo in percent, a row of mute
+// and a row of solo buttons for the 16 parts, a count-in and a metronome, all passed to the
+// player at once. Space pauses and goes on, Home goes back to the start of the range (or song).
 class TfrmMPlay : public QDialog {
     Q_OBJECT
 public:
@@ -38,9 +47,20 @@ public:
               QWidget* parent = nullptr, ErrorBox errorBox = {});
     ~TfrmMPlay() override;
 
+    // The song's measures in the play file, for the range; without it the range stays off.
+    // The range starts and ends at the measure that `startMs` lies in.
+    void setTimeline(const PlayTimeline& timeline, std::int64_t startMs = 0);
     // Starts playing from `ms` (test play from a measure); past the end it only moves there.
     // Nothing without an open device.
     void playFrom(std::int64_t ms);
+
+    // The choices of tempo, parts, count-in and metronome (the range and its check box are kept
+    // too); the owner keeps them from one test play to the next.
+    void setPractice(const PracticeSettings& settings);
+    PracticeSettings practice() const;
+
+    void togglePause(); // Space
+    void backToStart(); // Home
 
     void tmrSeekTimer();
     void barSeekScroll(ScrollCode code);
@@ -65,6 +85,10 @@ private:
     void updateButtons();
     void barSeekActionTriggered(int action);
     void reportPosition();
+    void createPracticeControls();
+    void practiceChanged();
+    void loopRangeChanged(bool fromChanged);
+    std::int64_t loopStartMs() const;
 
     MidiFilePlayer& player_;
     ErrorBox errorBox_;
@@ -78,6 +102,17 @@ private:
     QWidget* mplPlayer = nullptr;
     std::array<QToolButton*, BUTTON_COUNT> buttons_{};
     QCheckBox* chkRepeat = nullptr;
+    QCheckBox* chkLoop = nullptr;
+    QSpinBox* spnLoopFrom = nullptr;
+    QSpinBox* spnLoopTo = nullptr;
+    QSlider* trkTempo = nullptr;
+    QLabel* lblTempoValue = nullptr;
+    QCheckBox* chkCountIn = nullptr;
+    QCheckBox* chkMetronome = nullptr;
+    std::array<QToolButton*, 16> btnMute{};
+    std::array<QToolButton*, 16> btnSolo{};
+    std::optional<PlayTimeline> timeline_;
+    bool updatingControls_ = false;
     QTimer* tmrSeek = nullptr;
     QPushButton* btnClose = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "midi/midi_out.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -32,6 +33,22 @@ public:
     }
     void shortMessage(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) override {
         add(Call::Short, {status, data1, data2});
+        std::unique_lock lock(mutex_);
+        ++blocked_;
+        gateChanged_.notify_all();
+        gateChanged_.wait(lock, [this] { return !held_; });
+        --blocked_;
+    }
+    // A slow port: while held, every short message waits inside the device until released.
+    void holdSends(bool held) {
+        std::lock_guard lock(mutex_);
+        held_ = held;
+        gateChanged_.notify_all();
+    }
+    // Waits until a sender is blocked inside the held device (or the timeout passes).
+    bool waitForBlockedSender(std::chrono::milliseconds timeout) {
+        std::unique_lock lock(mutex_);
+        return gateChanged_.wait_for(lock, timeout, [this] { return blocked_ > 0; });
     }
     void longMessage(const std::vector<std::uint8_t>& bytes) override { add(Call::Long, bytes); }
     void reset() override { add(Call::Reset, {}); }
@@ -75,6 +92,9 @@ private:
     const bool openSucceeds_;
     mutable std::mutex mutex_;
     bool open_ = false;
+    bool held_ = false;
+    int blocked_ = 0;
+    std::condition_variable gateChanged_;
     std::vector<Entry> entries_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "midi/fluid_midi_out.h"
 #include "midi/midi_file.h"
+#include "midi/play_timeline.h"
 #include "midi/smf_reader.h"
 #include "midi/song_loader.h"
 
@@ -84,40 +85,61 @@ RenderResult renderFloat(const std::vector<std::uint8_t>& midiFile, const Render
         fluid_synth_sfload(synth.get(), options.soundFont.c_str(), 1) == FLUID_FAILED)
         return fail(options.soundFont, "not a SoundFont");
 
-    // The file's own length and a tail; the last notes fade during the tail.
-    const double seconds = static_cast<double>(sequence.lengthUs) / 1e6 + options.tailSeconds;
+    // What the player would send, on a clock of frames rendered: from the starting point (with
+    // what is in force there) to the end of the range at the tempo chosen, then a tail during
+    // which the last notes fade.
+    PracticeSequencer player(sequence);
+    PlayMessages messages;
+    PracticeSettings practice = options.practice;
+    practice.loop = practice.countIn = practice.metronome = false;
+    player.setSettings(practice, 0, messages);
+    player.start(options.fromUs, 0, messages);
+    const std::int64_t endFileUs =
+        options.toUs < 0 ? sequence.lengthUs : std::clamp(options.toUs, options.fromUs, sequence.lengthUs);
+    const std::int64_t endUs = player.playTimeOf(endFileUs);
+    const double seconds = static_cast<double>(endUs) / 1e6 + options.tailSeconds;
     if (seconds > MAX_SECONDS)
         return fail({}, "the MIDI file is too long");
     const auto frames = static_cast<std::size_t>(seconds * options.sampleRate);
 
-    // The synthesizer starts sounds only at the start of one of its 64-frame blocks. Each message
-    // goes in at the block boundary nearest to its own frame, so no sound is off by more than half
-    // a block (0.73 ms at 44.1 kHz), and the error does not add up over the song.
-    const auto boundaryOf = [&options](std::int64_t timeUs) {
-        const auto frame =
-            static_cast<std::size_t>(std::llround(static_cast<double>(timeUs) * options.sampleRate / 1e6));
-        return (frame + SYNTH_BLOCK / 2) / SYNTH_BLOCK * SYNTH_BLOCK;
-    };
-    std::vector<float> block(2 * BLOCK_FRAMES);
-    std::size_t next = 0;
-    for (std::size_t at = 0; at < frames;) {
-        while (next < sequence.events.size() && boundaryOf(sequence.events[next].timeUs) <= at) {
-            const SmfEvent& e = sequence.events[next++];
-            if (e.status == 0xF0) {
-                const std::vector<std::uint8_t>& m = sequence.sysex[static_cast<std::size_t>(e.sysex)];
-                if (m.size() >= 2 && m.front() == 0xF0) // FluidSynth takes it without F0 and F7
-                    fluid_synth_sysex(synth.get(), reinterpret_cast<const char*>(m.data() + 1),
-                                      static_cast<int>(m.size() - (m.back() == 0xF7 ? 2 : 1)), nullptr,
-                                      nullptr, nullptr, 0);
-            } else {
-                sendToSynth(synth.get(), e.status, e.data1, e.data2);
-            }
+    const auto send = [&synth, &sequence](const PlayMessages& out) {
+        for (const PlayMessage& m : out) {
+            if (m.status == 0xF0)
+                sendSysexToSynth(synth.get(), sequence.sysex[static_cast<std::size_t>(m.sysex)]);
+            else
+                sendToSynth(synth.get(), m.status, m.data1, m.data2);
         }
-        std::size_t until = frames;
-        if (next < sequence.events.size())
-            until = std::min(until, boundaryOf(sequence.events[next].timeUs));
-        const std::size_t n = std::min<std::size_t>({BLOCK_FRAMES, until - at});
-        fluid_synth_write_float(synth.get(), static_cast<int>(n), block.data(), 0, 2, block.data(), 1, 2);
+    };
+    // The synthesizer starts sounds only at the start of one of its 64-frame blocks. Before each
+    // block goes what is due by the block's middle, so that each message lands on the boundary
+    // nearest to its own frame: no sound is off by more than half a block (0.73 ms at 44.1 kHz),
+    // and the error does not add up over the song.
+    const auto usOf = [&options](std::size_t frame) {
+        return static_cast<std::int64_t>(static_cast<double>(frame) * 1e6 / options.sampleRate);
+    };
+    bool playing = true;
+    std::vector<float> block(2 * BLOCK_FRAMES);
+    for (std::size_t at = 0; at < frames;) {
+        const std::size_t n = std::min(BLOCK_FRAMES, frames - at);
+        for (std::size_t part = 0; part < n; part += SYNTH_BLOCK) {
+            if (playing) {
+                const std::int64_t now = usOf(at + part + SYNTH_BLOCK / 2);
+                if (now >= endUs) {
+                    // The range's end: what lies before it plays, the notes still sounding end
+                    // (the next measure's first notes are not part of it).
+                    player.advance(endUs - 1, messages);
+                    player.release(messages);
+                    playing = false;
+                } else {
+                    player.advance(now, messages);
+                }
+            }
+            send(messages);
+            messages.clear();
+            const std::size_t m = std::min(SYNTH_BLOCK, n - part);
+            fluid_synth_write_float(synth.get(), static_cast<int>(m), block.data() + 2 * part, 0, 2,
+                                    block.data() + 2 * part, 1, 2);
+        }
         if (!sink(frames, block.data(), n))
             return fail({}, "rendering was stopped");
         at += n;
@@ -227,40 +249,91 @@ RenderResult renderSongToWav(const Song& song, const RenderOptions& options, con
     return {true, {}, {}};
 }
 
+namespace {
+
+bool parseInt(const std::string& value, int& out) {
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), out);
+    return ec == std::errc() && end == value.data() + value.size();
+}
+
+// "1,3,10": part numbers 1..16 as a channel mask.
+bool parseParts(const std::string& value, std::uint16_t& mask) {
+    std::size_t at = 0;
+    while (at <= value.size()) {
+        const std::size_t comma = std::min(value.find(',', at), value.size());
+        int part = 0;
+        if (!parseInt(value.substr(at, comma - at), part) || part < 1 || part > PART_ROWS)
+            return false;
+        mask = static_cast<std::uint16_t>(mask | (1u << (part - 1)));
+        at = comma + 1;
+    }
+    return true;
+}
+
+} // namespace
+
 int runRenderCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     (void)out;
     RenderOptions options;
+    int from = 0;
+    int to = 0;
     std::vector<std::string> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--no-normalize") {
             options.normalize = false;
-        } else if ((a == "--soundfont" || a == "--rate") && i + 1 < args.size()) {
-            const std::string& value = args[++i];
-            if (a == "--soundfont") {
-                options.soundFont = value;
-                continue;
-            }
-            int rate = 0;
-            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), rate);
-            if (ec != std::errc() || end != value.data() + value.size() || rate < MIN_RENDER_RATE ||
-                rate > MAX_RENDER_RATE) {
-                err << "pokopen-cli: --rate: " << value << ": not a sample rate in " << MIN_RENDER_RATE
-                    << ".." << MAX_RENDER_RATE << "\n";
-                return 2;
-            }
-            options.sampleRate = rate;
-        } else if (a.starts_with("--")) {
+            continue;
+        }
+        const bool takesValue = a == "--soundfont" || a == "--rate" || a == "--mute" || a == "--solo" ||
+                                a == "--tempo" || a == "--from" || a == "--to";
+        if (a.starts_with("--") && (!takesValue || i + 1 >= args.size()))
             return -1; // wrong usage: the caller prints the usage
-        } else {
+        if (!takesValue) {
             files.push_back(a);
+            continue;
+        }
+        const std::string& value = args[++i];
+        int number = 0;
+        const auto refuse = [&err, &a, &value](const std::string& what) {
+            err << "pokopen-cli: " << a << ": " << value << ": " << what << "\n";
+            return 2;
+        };
+        if (a == "--soundfont") {
+            options.soundFont = value;
+        } else if (a == "--rate") {
+            if (!parseInt(value, number) || number < MIN_RENDER_RATE || number > MAX_RENDER_RATE)
+                return refuse("not a sample rate in " + std::to_string(MIN_RENDER_RATE) + ".." +
+                              std::to_string(MAX_RENDER_RATE));
+            options.sampleRate = number;
+        } else if (a == "--mute" || a == "--solo") {
+            if (!parseParts(value, a == "--mute" ? options.practice.muted : options.practice.soloed))
+                return refuse("not part numbers in 1..16");
+        } else if (a == "--tempo") {
+            if (!parseInt(value, number) || number < MIN_TEMPO_PERCENT || number > MAX_TEMPO_PERCENT)
+                return refuse("not a tempo in " + std::to_string(MIN_TEMPO_PERCENT) + ".." +
+                              std::to_string(MAX_TEMPO_PERCENT) + " percent");
+            options.practice.tempoPercent = number;
+        } else {
+            if (!parseInt(value, number) || number < 1 || number > MAX_MEASURES)
+                return refuse("not a measure in 1.." + std::to_string(MAX_MEASURES));
+            (a == "--from" ? from : to) = number;
         }
     }
     if (files.size() != 2)
         return -1;
+    if (from > 0 && to > 0 && to < from) {
+        err << "pokopen-cli: --to " << to << " is before --from " << from << "\n";
+        return 2;
+    }
     Song song;
     if (!loadSongForCli(files[0], song, err))
         return 1;
+    // Measures as the player starts them: at the first tick of --from, to the end of --to.
+    const PlayTimeline timeline(song);
+    if (from > 0)
+        options.fromUs = timeline.tickToUs(timeline.measureStartTick(from - 1));
+    if (to > 0)
+        options.toUs = timeline.tickToUs(timeline.measureStartTick(to));
     const RenderResult r = renderSongToWav(song, options, files[1]);
     if (!r.ok) {
         err << "pokopen-cli: " << (r.file.empty() ? files[0] : r.file) << ": " << r.message << "\n";

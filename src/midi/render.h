@@ -1,6 +1,7 @@
 #pragma once
 
 #include "midi/fluid_engine.h"
+#include "midi/practice_sequencer.h"
 #include "model/song.h"
 
 #include <cstdint>
@@ -22,6 +23,12 @@ struct RenderOptions {
     // renderSongToWav: scale the whole song so that its loudest sample peaks at
     // NORMALIZED_PEAK_DBFS (the synthesizer's own level is far below that of music files).
     bool normalize = true;
+    // Tempo and the parts muted or soloed, as the player plays them (no count-in or metronome).
+    PracticeSettings practice;
+    // The part of the file rendered: from fromUs (with what is in force there) to toUs (-1: the
+    // file's end), then the tail.
+    std::int64_t fromUs = 0;
+    std::int64_t toUs = -1;
 };
 
 inline constexpr double NORMALIZED_PEAK_DBFS = -1.0;
@@ -42,8 +49,8 @@ struct RenderResult {
 using RenderSink =
     std::function<bool(std::size_t totalFrames, const std::int16_t* samples, std::size_t frames)>;
 
-// Renders a Standard MIDI File: exactly the length of the file (its latest end of track) and
-// the tail.
+// Renders a Standard MIDI File: exactly the length of the file (its latest end of track) or of
+// the range chosen, at the tempo chosen, and the tail.
 RenderResult renderMidi(const std::vector<std::uint8_t>& midiFile, const RenderOptions& options,
                         const RenderSink& sink);
 RenderResult renderMidi(const std::vector<std::uint8_t>& midiFile, const RenderOptions& options,
@@ -54,9 +61,10 @@ std::vector<std::uint8_t> wavHeader(std::size_t frames, int sampleRate);
 // (normalized, when the options ask for it, in a second pass).
 RenderResult renderSongToWav(const Song& song, const RenderOptions& options, const std::string& path);
 
-// pokopen-cli render [--soundfont SF2] [--rate HZ] [--no-normalize] SONG OUT.wav; `args` follow
-// the word "render". The output is normalized unless --no-normalize keeps the synthesizer's own
-// level. Returns the exit status.
+// pokopen-cli render [--soundfont SF2] [--rate HZ] [--no-normalize] [--mute PARTS] [--solo PARTS]
+// [--tempo PERCENT] [--from M] [--to M] SONG OUT.wav; `args` follow the word "render". The output
+// is normalized unless --no-normalize keeps the synthesizer's own level. PARTS are part numbers
+// 1..16 separated by commas; --from and --to are measures (inclusive). Returns the exit status.
 int runRenderCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 } // namespace pokopen

@@ -25,6 +25,11 @@ class RtMidiPortOut final : public MidiOut {
 public:
     explicit RtMidiPortOut(std::string portName);
     ~RtMidiPortOut() override;
+    // The port's error callback points at this object: it must stay where it was made.
+    RtMidiPortOut(const RtMidiPortOut&) = delete;
+    RtMidiPortOut& operator=(const RtMidiPortOut&) = delete;
+    RtMidiPortOut(RtMidiPortOut&&) = delete;
+    RtMidiPortOut& operator=(RtMidiPortOut&&) = delete;
 
     bool open() override;
     void shortMessage(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) override;

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <limits>
-#include <vector>
 
 #ifdef __linux__
 #include <pthread.h>
@@ -12,6 +10,10 @@
 #endif
 
 namespace pokopen {
+
+namespace {
+constexpr std::uint8_t RESET = 0; // an outbox entry that silences the device
+} // namespace
 
 ScheduledPlayer::ScheduledPlayer(std::unique_ptr<MidiOut> out, const PlayerClock& clock, Mode mode)
     : out_(std::move(out)), clock_(clock), mode_(mode) {
@@ -24,7 +26,6 @@ ScheduledPlayer::~ScheduledPlayer() {
         std::lock_guard lock(mutex_);
         quit_ = true;
     }
-    ++generation_;
     wake_.notify_all();
     if (thread_.joinable())
         thread_.join();
@@ -45,6 +46,7 @@ bool ScheduledPlayer::open(const std::string& path) {
 
 bool ScheduledPlayer::openSequence(SmfSequence sequence) {
     close();
+    std::lock_guard sendLock(sendMutex_);
     std::lock_guard lock(mutex_);
     if (!out_ || !out_->open()) {
         error_ = out_ ? out_->errorText() : std::string();
@@ -54,23 +56,29 @@ bool ScheduledPlayer::openSequence(SmfSequence sequence) {
     }
     error_.clear();
     sequence_ = std::move(sequence);
+    sequencer_ = std::make_unique<PracticeSequencer>(sequence_);
+    PlayMessages none;
+    sequencer_->setSettings(practice_, clock_.nowUs(), none);
     state_ = State::Stopped;
-    anchorPosUs_ = 0;
-    next_ = 0;
-    chase_ = false;
+    stoppedUs_ = 0;
+    fromPoint_ = true;
     return true;
 }
 
 void ScheduledPlayer::close() {
+    {
+        std::lock_guard lock(mutex_);
+        if (state_ == State::Closed)
+            return;
+        haltLocked(State::Closed);
+    }
+    flush();
+    std::lock_guard sendLock(sendMutex_);
     std::lock_guard lock(mutex_);
-    if (state_ == State::Closed)
-        return;
-    silenceLocked();
     out_->close();
-    state_ = State::Closed;
+    sequencer_.reset();
     sequence_ = SmfSequence{};
-    anchorPosUs_ = 0;
-    next_ = 0;
+    stoppedUs_ = 0;
 }
 
 bool ScheduledPlayer::isOpen() const {
@@ -111,19 +119,63 @@ MidiFilePlayer::Capabilities ScheduledPlayer::capabilities() const {
 
 std::int64_t ScheduledPlayer::positionUsLocked(std::int64_t now) const {
     if (state_ != State::Playing)
-        return anchorPosUs_;
-    return std::min(sequence_.lengthUs, anchorPosUs_ + std::max<std::int64_t>(0, now - anchorClockUs_));
-}
-
-std::int64_t ScheduledPlayer::dueClockLocked(std::int64_t timeUs) const {
-    return anchorClockUs_ + (timeUs - anchorPosUs_);
+        return stoppedUs_;
+    return sequencer_->positionUs(now);
 }
 
 std::int64_t ScheduledPlayer::dueUs(std::size_t i) const {
     std::lock_guard lock(mutex_);
     if (state_ != State::Playing || i >= sequence_.events.size())
         return -1;
-    return dueClockLocked(sequence_.events[i].timeUs);
+    return sequencer_->playTimeOf(sequence_.events[i].timeUs);
+}
+
+void ScheduledPlayer::queueLocked(const PlayMessages& messages) {
+    outbox_.insert(outbox_.end(), messages.begin(), messages.end());
+}
+
+void ScheduledPlayer::haltLocked(State next) {
+    if (state_ == State::Playing) {
+        sequencer_->hold(clock_.nowUs());
+        stoppedUs_ = sequencer_->stoppedAtUs();
+        outbox_.push_back({RESET, 0, 0, -1});
+        sequencer_->forgetSounding();
+    }
+    state_ = next;
+}
+
+void ScheduledPlayer::flush() {
+    std::lock_guard sendLock(sendMutex_);
+    PlayMessages batch;
+    for (;;) {
+        {
+            std::lock_guard lock(mutex_);
+            if (outbox_.empty())
+                return;
+            batch.swap(outbox_);
+        }
+        // The player's lock is free while the port takes its time; the sequence's system
+        // exclusive messages stay where they are while open, and close waits for this sender.
+        for (const PlayMessage& m : batch) {
+            if (!out_->isOpen())
+                break;
+            if (m.status == RESET)
+                out_->reset();
+            else if (m.status == 0xF0)
+                out_->longMessage(sequence_.sysex[static_cast<std::size_t>(m.sysex)]);
+            else
+                out_->shortMessage(m.status, m.data1, m.data2);
+        }
+        batch.clear();
+    }
+}
+
+void ScheduledPlayer::wakeThread() {
+    {
+        std::lock_guard lock(mutex_);
+        ++generation_;
+    }
+    wake_.notify_all();
 }
 
 void ScheduledPlayer::seek(std::int64_t ms) {
@@ -131,15 +183,12 @@ void ScheduledPlayer::seek(std::int64_t ms) {
         std::lock_guard lock(mutex_);
         if (state_ == State::Closed)
             return;
-        if (state_ == State::Playing)
-            silenceLocked();
-        anchorPosUs_ = std::clamp<std::int64_t>(ms * 1000, 0, sequence_.lengthUs);
-        next_ = sequence_.firstEventAt(anchorPosUs_);
-        chase_ = true;
-        state_ = State::Stopped;
+        haltLocked(State::Stopped);
+        stoppedUs_ = std::clamp<std::int64_t>(ms * 1000, 0, sequence_.lengthUs);
+        fromPoint_ = true;
     }
-    ++generation_;
-    wake_.notify_all();
+    flush();
+    wakeThread();
 }
 
 void ScheduledPlayer::play() {
@@ -147,42 +196,58 @@ void ScheduledPlayer::play() {
         std::lock_guard lock(mutex_);
         if (state_ == State::Closed || state_ == State::Playing)
             return;
-        if (anchorPosUs_ >= sequence_.lengthUs) { // at the end: rewind first
-            anchorPosUs_ = 0;
-            next_ = 0;
-            chase_ = false;
+        if (stoppedUs_ >= sequence_.lengthUs) { // at the end: rewind first
+            stoppedUs_ = 0;
+            fromPoint_ = true;
         }
-        if (chase_) {
-            chaseLocked();
-            chase_ = false;
-        }
-        anchorClockUs_ = clock_.nowUs();
+        scratch_.clear();
+        if (fromPoint_)
+            sequencer_->start(stoppedUs_, clock_.nowUs(), scratch_);
+        else
+            sequencer_->resume(clock_.nowUs(), scratch_);
+        fromPoint_ = false;
+        queueLocked(scratch_);
         state_ = State::Playing;
     }
     // What is due at the start goes out now, without waiting for the thread to wake.
     pump();
-    ++generation_;
-    wake_.notify_all();
+    wakeThread();
 }
 
 void ScheduledPlayer::pause() {
-    std::lock_guard lock(mutex_);
-    if (state_ != State::Playing)
-        return;
-    anchorPosUs_ = positionUsLocked(clock_.nowUs());
-    state_ = State::Paused;
-    silenceLocked();
+    {
+        std::lock_guard lock(mutex_);
+        if (state_ != State::Playing)
+            return;
+        haltLocked(State::Paused);
+    }
+    flush();
+    wakeThread();
 }
 
 void ScheduledPlayer::stop() {
-    std::lock_guard lock(mutex_);
-    if (state_ != State::Playing && state_ != State::Paused)
-        return;
-    if (state_ == State::Playing) {
-        anchorPosUs_ = positionUsLocked(clock_.nowUs());
-        silenceLocked();
+    {
+        std::lock_guard lock(mutex_);
+        if (state_ != State::Playing && state_ != State::Paused)
+            return;
+        haltLocked(State::Stopped);
     }
-    state_ = State::Stopped;
+    flush();
+    wakeThread();
+}
+
+void ScheduledPlayer::setPractice(const PracticeSettings& settings) {
+    {
+        std::lock_guard lock(mutex_);
+        practice_ = settings;
+        if (!sequencer_)
+            return;
+        scratch_.clear();
+        sequencer_->setSettings(settings, clock_.nowUs(), scratch_);
+        queueLocked(scratch_);
+    }
+    flush();
+    wakeThread();
 }
 
 void ScheduledPlayer::setEndCallback(std::function<void()> callback) {
@@ -191,75 +256,16 @@ void ScheduledPlayer::setEndCallback(std::function<void()> callback) {
     onEnd_ = std::move(callback);
 }
 
-void ScheduledPlayer::sendLocked(const SmfEvent& e) {
-    if (e.status == 0xF0) {
-        out_->longMessage(sequence_.sysex[static_cast<std::size_t>(e.sysex)]);
-        return;
-    }
-    out_->shortMessage(e.status, e.data1, e.data2);
-}
-
-namespace {
-
-// Messages whose effect a later message of the same kind on the same channel replaces entirely:
-// programs, channel pressure, pitch bend and controllers, but not bank select, the parameter
-// numbers and data entry (whose meaning depends on what came before) nor the channel mode
-// messages (which reset others). Returns the kind as an index, or -1.
-int replaceableKind(const SmfEvent& e) {
-    const int channel = e.status & 0x0F;
-    switch (e.status & 0xF0) {
-    case 0xB0: {
-        const int c = e.data1;
-        if (c == 0 || c == 32 || c == 6 || c == 38 || (c >= 96 && c <= 101) || c >= 120)
-            return -1;
-        return channel * 131 + c;
-    }
-    case 0xC0:
-        return channel * 131 + 128;
-    case 0xD0:
-        return channel * 131 + 129;
-    case 0xE0:
-        return channel * 131 + 130;
-    default:
-        return -1;
-    }
-}
-
-} // namespace
-
-void ScheduledPlayer::chaseLocked() {
-    // Starting in the middle: bring programs, controllers and system exclusive messages up to the
-    // starting point, without the notes. Of the messages one later replaces, only the last goes
-    // out, in its place among the others: a late start in a long song would otherwise pour
-    // thousands of controller changes into the port at once.
-    std::vector<std::size_t> last(16 * 131, std::numeric_limits<std::size_t>::max());
-    for (std::size_t i = 0; i < next_; ++i)
-        if (const int kind = replaceableKind(sequence_.events[i]); kind >= 0)
-            last[static_cast<std::size_t>(kind)] = i;
-    for (std::size_t i = 0; i < next_; ++i) {
-        const SmfEvent& e = sequence_.events[i];
-        if (e.isNote())
-            continue;
-        const int kind = replaceableKind(e);
-        if (kind < 0 || last[static_cast<std::size_t>(kind)] == i)
-            sendLocked(e);
-    }
-}
-
-void ScheduledPlayer::silenceLocked() {
-    if (out_ && out_->isOpen())
-        out_->reset();
-}
-
 bool ScheduledPlayer::dispatchLocked(std::int64_t now) {
     if (state_ != State::Playing)
         return false;
-    const std::int64_t pos = positionUsLocked(now);
-    while (next_ < sequence_.events.size() && sequence_.events[next_].timeUs <= pos)
-        sendLocked(sequence_.events[next_++]);
-    if (pos < sequence_.lengthUs || next_ < sequence_.events.size())
+    scratch_.clear();
+    const bool ended = sequencer_->advance(now, scratch_);
+    queueLocked(scratch_);
+    if (!ended)
         return false;
-    anchorPosUs_ = sequence_.lengthUs;
+    sequencer_->hold(now);
+    stoppedUs_ = sequence_.lengthUs;
     state_ = State::Stopped;
     return true;
 }
@@ -276,6 +282,7 @@ void ScheduledPlayer::pump() {
         std::lock_guard lock(mutex_);
         ended = dispatchLocked(clock_.nowUs());
     }
+    flush();
     if (ended)
         fireEnd();
 }
@@ -295,30 +302,22 @@ void ScheduledPlayer::run() {
             wake_.wait(lock);
             continue;
         }
-        const bool ended = dispatchLocked(clock_.nowUs());
-        if (ended) {
-            lock.unlock();
-            fireEnd();
-            lock.lock();
+        const std::int64_t now = clock_.nowUs();
+        const std::int64_t due = sequencer_->nextDueUs();
+        if (due > now) {
+            // Sleeps until the next message is due, or until play, pause, seek or a practice
+            // change wakes it; a thread at real-time priority with no timer slack wakes on time.
+            const std::uint64_t generation = generation_;
+            const std::int64_t until = due == PracticeSequencer::NEVER ? now + 1'000'000 : due;
+            wake_.wait_until(lock, std::chrono::steady_clock::time_point{std::chrono::microseconds(until)},
+                             [&] { return quit_ || generation_ != generation || clock_.nowUs() >= until; });
             continue;
         }
-        if (state_ != State::Playing)
-            continue;
-        const std::int64_t due =
-            next_ < sequence_.events.size() ? sequence_.events[next_].timeUs : sequence_.lengthUs;
-        const std::int64_t dueClock = dueClockLocked(due);
-        if (dueClock - clock_.nowUs() > SPIN_US) {
-            // Sleep until shortly before the message is due (or until play, pause or seek wakes
-            // us); the rest of the way is spun, since a sleeping thread wakes late on a busy
-            // machine.
-            const std::chrono::steady_clock::time_point at{std::chrono::microseconds(dueClock - SPIN_US)};
-            wake_.wait_until(lock, at);
-            continue;
-        }
-        const std::uint64_t generation = generation_.load();
+        const bool ended = dispatchLocked(now);
         lock.unlock();
-        while (clock_.nowUs() < dueClock && generation_.load(std::memory_order_relaxed) == generation) {
-        }
+        flush();
+        if (ended)
+            fireEnd();
         lock.lock();
     }
 }

@@ -3,6 +3,7 @@
 #include "midi/midi_file_player.h"
 #include "midi/midi_out.h"
 #include "midi/player_clock.h"
+#include "midi/practice_sequencer.h"
 #include "midi/smf_reader.h"
 
 #include <atomic>
@@ -14,17 +15,17 @@
 namespace pokopen {
 
 // Plays a MIDI file on a MidiOut (an external port) by sending each message at its time.
-// The file is parsed once at open; the position runs on the clock from the point where
-// playback last started.
+// The file is parsed once at open; a PracticeSequencer decides what is due on the clock.
 //
 // Threaded mode keeps a scheduler thread that sleeps on the steady clock until the next
 // message is due. Manual mode has no thread: the owner calls pump(), which sends whatever is due
 // by the clock — tests drive it with a clock they move by hand.
+//
+// Messages are worked out under the player's lock and sent after it is let go (in order, by one
+// sender at a time), so that asking for the position never waits for a slow port.
 class ScheduledPlayer final : public MidiFilePlayer {
 public:
     enum class Mode { Threaded, Manual };
-    // How long before a message is due the thread stops sleeping and watches the clock.
-    static constexpr std::int64_t SPIN_US = 500;
 
     // `clock` must outlive the player; in threaded mode it must be the steady clock's time.
     ScheduledPlayer(std::unique_ptr<MidiOut> out, const PlayerClock& clock, Mode mode = Mode::Threaded);
@@ -48,6 +49,7 @@ public:
     void play() override;
     void pause() override;
     void stop() override;
+    void setPractice(const PracticeSettings& settings) override;
     void setEndCallback(std::function<void()> callback) override;
 
     // Sends every message that is due and notices the end. Manual mode only needs it.
@@ -59,12 +61,13 @@ public:
 
 private:
     std::int64_t positionUsLocked(std::int64_t now) const;
-    std::int64_t dueClockLocked(std::int64_t timeUs) const;
-    // Sends what is due; returns true when the end was reached in this call.
+    // Works out what is due; returns true when the end was reached in this call.
     bool dispatchLocked(std::int64_t now);
-    void sendLocked(const SmfEvent& e);
-    void chaseLocked();
-    void silenceLocked();
+    void haltLocked(State next);
+    void queueLocked(const PlayMessages& messages);
+    // Sends what was queued, in order, without the player's lock.
+    void flush();
+    void wakeThread();
     void run();
     void fireEnd();
 
@@ -75,15 +78,19 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     SmfSequence sequence_;
+    std::unique_ptr<PracticeSequencer> sequencer_; // on sequence_ while open
+    PracticeSettings practice_;
     State state_ = State::Closed;
     std::string error_;
-    std::int64_t anchorPosUs_ = 0;   // the position when playback last started or stopped
-    std::int64_t anchorClockUs_ = 0; // the clock at that moment
-    std::size_t next_ = 0;           // the next message to send
-    bool chase_ = false;             // controllers and programs before next_ still to send
+    std::int64_t stoppedUs_ = 0; // the position while not playing
+    bool fromPoint_ = false;     // play starts at stoppedUs_ with what is in force there
     bool quit_ = false;
-    std::atomic<std::uint64_t> generation_{0}; // changes whenever the thread must look again
-    std::recursive_mutex callbackMutex_;       // held while the end callback runs; never with mutex_
+    std::uint64_t generation_ = 0; // changes whenever the thread must look again
+    PlayMessages scratch_;         // what dispatch worked out, before it is queued
+    PlayMessages outbox_;          // queued for the port; status 0 resets the device
+
+    std::mutex sendMutex_;               // one sender at a time; never taken with mutex_ held
+    std::recursive_mutex callbackMutex_; // held while the end callback runs; never with mutex_
     std::function<void()> onEnd_;
     std::thread thread_; // last: started when everything else exists, joined first
 };

@@ -81,6 +81,14 @@ SmfResult parseSmf(const std::vector<std::uint8_t>& bytes, SmfSequence& out) {
 
     std::vector<std::vector<SmfEvent>> tracks; // each in file order, so in tick order
     std::vector<TempoMark> tempos;
+    struct MeterMark {
+        std::uint32_t tick;
+        std::uint32_t track;
+        std::uint32_t order;
+        int numerator;
+        std::uint32_t beatTicks;
+    };
+    std::vector<MeterMark> meters;
     std::size_t at = header.firstChunk;
     std::uint32_t order = 0;
     for (std::uint32_t track = 0; track < static_cast<std::uint32_t>(header.trackCount);) {
@@ -103,6 +111,12 @@ SmfResult parseSmf(const std::vector<std::uint8_t>& bytes, SmfSequence& out) {
                     const std::uint32_t us = (std::uint32_t{d[0]} << 16) | (std::uint32_t{d[1]} << 8) | d[2];
                     if (us > 0)
                         tempos.push_back({t.tick, track, order++, us});
+                } else if (t.metaType == 0x58 && t.length >= 2) {
+                    const std::uint8_t* d = data + t.payload;
+                    // Denominators beyond a 256th note are nonsense; such a signature is skipped.
+                    if (d[0] > 0 && d[1] <= 8)
+                        meters.push_back({t.tick, track, order++, d[0],
+                                          static_cast<std::uint32_t>(out.division) * 4 >> d[1]});
                 }
                 continue;
             }
@@ -142,6 +156,16 @@ SmfResult parseSmf(const std::vector<std::uint8_t>& bytes, SmfSequence& out) {
             out.tempo.back().usPerQuarter = m.usPerQuarter; // the last one at a tick wins
         else
             out.tempo.push_back({m.tick, us, m.usPerQuarter});
+    }
+    std::stable_sort(meters.begin(), meters.end(),
+                     [](const MeterMark& a, const MeterMark& b) { return a.tick < b.tick; });
+    for (const MeterMark& m : meters) {
+        if (m.beatTicks == 0)
+            continue;
+        if (!out.meters.empty() && out.meters.back().tick == m.tick)
+            out.meters.back() = {m.tick, m.numerator, m.beatTicks}; // the last one at a tick wins
+        else
+            out.meters.push_back({m.tick, m.numerator, m.beatTicks});
     }
     // Merge the tracks: by tick, then by track, then in file order. Each track is in tick order
     // already, so a merge over the track heads is linear in the events (times the log of the

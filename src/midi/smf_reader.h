@@ -29,12 +29,20 @@ struct SmfTempo {
     std::uint32_t usPerQuarter = 500000;
 };
 
+// A time signature: from `tick` on, measures of `numerator` beats of `beatTicks` ticks each.
+struct SmfMeter {
+    std::uint32_t tick = 0;
+    int numerator = 4;
+    std::uint32_t beatTicks = 0;
+};
+
 struct SmfSequence {
     int format = 0;
     int division = 0;             // ticks per quarter note; SMPTE files are converted to a fixed tempo
     std::vector<SmfEvent> events; // sorted by tick, then by track, then file order
     std::vector<std::vector<std::uint8_t>> sysex; // whole messages, F0 ... F7
     std::vector<SmfTempo> tempo;                  // never empty; tempo[0].tick == 0
+    std::vector<SmfMeter> meters;                 // in tick order; empty when the file has none
     std::uint32_t lengthTicks = 0;                // the latest end of track
     std::int64_t lengthUs = 0;
 

@@ -28,9 +28,11 @@ using Clock = std::chrono::steady_clock;
 
 // An engine that plays in real time into a raw file instead of a sound card, so that the
 // built-in synthesizer can be tested on a machine without one.
-std::shared_ptr<FluidEngine> fileEngine(const QTemporaryDir& dir, std::string soundFont = DEFAULT_SOUNDFONT) {
+std::shared_ptr<FluidEngine> fileEngine(const QTemporaryDir& dir, std::string soundFont = DEFAULT_SOUNDFONT,
+                                        int restAfterMs = 2000) {
     FluidEngine::Options options;
     options.soundFont = std::move(soundFont);
+    options.restAfterMs = restAfterMs;
     options.audioDrivers = {"file"};
     options.fileName = (dir.path() + "/out.raw").toStdString();
     std::string error;
@@ -99,6 +101,38 @@ TEST(FluidEngine, TestNotesSoundOnceTheSoundFontIsLoaded) {
     const qsizetype tenthOfASecond = 44100 / 10 * 2 * 2; // frames x channels x bytes
     ASSERT_GT(audio.size(), tenthOfASecond);
     EXPECT_FALSE(hasSound(audio.right(tenthOfASecond)));
+}
+
+// Silent, the engine closes its audio driver; the next note opens it again before it sounds.
+TEST(FluidEngine, RestsWhenSilentAndWakesAtOnceForTheNextNote) {
+    QTemporaryDir dir;
+    auto engine = fileEngine(dir, DEFAULT_SOUNDFONT, 300);
+    ASSERT_TRUE(engine);
+    engine->waitForSoundFont();
+    const auto restsWithin = [&engine](std::chrono::milliseconds limit) {
+        for (auto start = Clock::now(); Clock::now() - start < limit;)
+            if (engine->resting())
+                return true;
+            else
+                std::this_thread::sleep_for(10ms);
+        return engine->resting();
+    };
+    EXPECT_TRUE(restsWithin(1500ms));
+    FluidMidiOut out(engine);
+    ASSERT_TRUE(out.open());
+    const auto before = Clock::now();
+    out.shortMessage(0x90, 60, 127);
+    EXPECT_LT(Clock::now() - before, 30ms);
+    EXPECT_FALSE(engine->resting());
+    // A sounding note and a player holding the engine keep it awake past the rest time.
+    std::this_thread::sleep_for(600ms);
+    EXPECT_FALSE(engine->resting());
+    engine->holdAwake();
+    out.reset();
+    std::this_thread::sleep_for(600ms);
+    EXPECT_FALSE(engine->resting());
+    engine->releaseAwake();
+    EXPECT_TRUE(restsWithin(1500ms));
 }
 
 TEST(FluidEngine, ABadSoundFontIsReportedAndNotesStaySilent) {
@@ -245,6 +279,30 @@ TEST_F(FluidFilePlayerTest, FromAMeasureTheSynthesizerHasWhatIsInForceThere) {
         EXPECT_EQ((PartPlayState{program, volume, pan, expression}), want) << "channel " << c;
     }
     EXPECT_LT(player.positionMs(), startMs + 400);
+}
+
+TEST_F(FluidFilePlayerTest, PlaysAtTheTempoChosenAndAMutedPartStopsAtOnce) {
+    FluidFilePlayer player(engine);
+    PracticeSettings practice;
+    practice.tempoPercent = 50;
+    player.setPractice(practice);
+    ASSERT_TRUE(player.open(path)) << player.errorText();
+    player.play();
+    // The first note, 250 ms into the file, sounds half a second in.
+    const auto start = Clock::now();
+    while (fluid_synth_get_active_voice_count(engine->synth()) == 0 && Clock::now() - start < 2s)
+        std::this_thread::sleep_for(1ms);
+    const auto firstNote =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    EXPECT_NEAR(static_cast<double>(firstNote), 500.0, 60.0);
+    EXPECT_NEAR(static_cast<double>(player.positionMs()), 250.0, 30.0);
+    practice.muted = 1;
+    player.setPractice(practice);
+    std::this_thread::sleep_for(30ms);
+    EXPECT_EQ(fluid_synth_get_active_voice_count(engine->synth()), 0);
+    std::this_thread::sleep_for(1000ms); // past the next note
+    EXPECT_EQ(fluid_synth_get_active_voice_count(engine->synth()), 0);
+    EXPECT_NEAR(static_cast<double>(player.positionMs()), 775.0, 60.0);
 }
 
 TEST_F(FluidFilePlayerTest, RefusesAMissingOrDamagedFile) {

@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QSlider>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -30,6 +32,7 @@ public:
     std::int64_t position = 0;
     State current = State::Closed;
     std::vector<std::string> calls;
+    PracticeSettings practice;
 
     bool open(const std::string& path) override {
         calls.push_back("open " + path);
@@ -67,6 +70,7 @@ public:
         calls.push_back("stop");
         current = State::Stopped;
     }
+    void setPractice(const PracticeSettings& settings) override { practice = settings; }
     void setEndCallback(std::function<void()>) override {}
 };
 
@@ -99,7 +103,7 @@ TEST(TfrmMPlay, OpensTheFileAndShowsTheTitleWithoutPlaying) {
     Shown shown;
     auto w = makeWindow(player, shown);
     EXPECT_EQ(w->windowTitle(), QStringLiteral("ぽこぺんプレイヤー"));
-    EXPECT_EQ(w->size(), QSize(554, 180));
+    EXPECT_EQ(w->size(), QSize(554, 318));
     EXPECT_TRUE(w->windowFlags().testFlag(Qt::Tool));
     EXPECT_EQ(player.calls, (std::vector<std::string>{"open /tmp/knb.mid"}));
     EXPECT_EQ(shown.count, 0);
@@ -282,7 +286,7 @@ protected:
     };
 
     void SetUp() override {
-        Song song = makeNewSong();
+        song = makeNewSong();
         for (int beat = 0; beat < 4; ++beat)
             testing::addNote(song, 0, beat * 24, 24, 23);
         ASSERT_TRUE(checkStore(song).empty());
@@ -300,6 +304,7 @@ protected:
         window->tmrSeekTimer();
     }
 
+    Song song;
     QTemporaryDir dir;
     QString path;
     FakeClock clock;
@@ -400,6 +405,76 @@ TEST_F(PlayerWindowOnAClock, PlayingFromPastTheEndWaitsThereRatherThanStartingOv
     EXPECT_EQ(at.size(), 0);
     window->mplPlayerClick(TfrmMPlay::Button::Play); // play from there starts the song again
     EXPECT_EQ(player->positionMs(), 0);
+}
+
+// Measure 1 looped at half the tempo: the bar moves at half speed and goes back at the jump.
+TEST_F(PlayerWindowOnAClock, ALoopedRangeAtHalfTempoMovesTheBarAndJumpsBack) {
+    window->setTimeline(PlayTimeline(song));
+    auto* chkLoop = child<QCheckBox>(*window, "chkLoop");
+    ASSERT_TRUE(chkLoop->isEnabled());
+    EXPECT_EQ(child<QSpinBox>(*window, "spnLoopFrom")->value(), 1);
+    EXPECT_EQ(child<QSpinBox>(*window, "spnLoopTo")->maximum(), 1);
+    chkLoop->setChecked(true);
+    child<QSlider>(*window, "trkTempo")->setValue(50);
+    EXPECT_EQ(child<QLabel>(*window, "lblTempoValue")->text(), QStringLiteral("50%"));
+    auto* barSeek = child<QScrollBar>(*window, "barSeek");
+    player->play();
+    tick(1000);
+    EXPECT_EQ(barSeek->value(), 500);
+    // The measure ends 2250 ms into the file, 4.5 s in; it starts again 250 ms into the file.
+    tick(3490);
+    EXPECT_EQ(barSeek->value(), 2245);
+    tick(20);
+    EXPECT_EQ(barSeek->value(), 255);
+    EXPECT_EQ(player->state(), MidiFilePlayer::State::Playing);
+}
+
+TEST(TfrmMPlay, PracticeControlsAndKeysReachThePlayer) {
+    FakePlayer player;
+    Shown shown;
+    auto w = makeWindow(player, shown);
+    EXPECT_FALSE(child<QCheckBox>(*w, "chkLoop")->isEnabled()); // no measures known yet
+    child<QToolButton>(*w, "btnMute3")->click();
+    child<QToolButton>(*w, "btnSolo10")->click();
+    child<QCheckBox>(*w, "chkCountIn")->setChecked(true);
+    child<QCheckBox>(*w, "chkMetronome")->setChecked(true);
+    child<QSlider>(*w, "trkTempo")->setValue(75);
+    EXPECT_EQ(player.practice.muted, 0b100);
+    EXPECT_EQ(player.practice.soloed, 1 << 9);
+    EXPECT_TRUE(player.practice.countIn && player.practice.metronome);
+    EXPECT_EQ(player.practice.tempoPercent, 75);
+    EXPECT_EQ(w->practice(), player.practice);
+
+    // An empty song at 120 bpm in 4/4: measure 2 starts 2.25 s into the file, the player's
+    // 5 s reach into measure 3.
+    w->setTimeline(PlayTimeline(makeNewSong()), 2250);
+    auto* from = child<QSpinBox>(*w, "spnLoopFrom");
+    auto* to = child<QSpinBox>(*w, "spnLoopTo");
+    EXPECT_EQ(from->value(), 2);
+    EXPECT_EQ(to->value(), 2);
+    EXPECT_EQ(to->maximum(), 3);
+    to->setValue(1); // the range never runs backwards
+    EXPECT_EQ(from->value(), 1);
+    from->setValue(2);
+    to->setValue(3);
+    child<QCheckBox>(*w, "chkLoop")->setChecked(true);
+    EXPECT_TRUE(player.practice.loop);
+    EXPECT_EQ(player.practice.loopFromUs, 2'250'000);
+    EXPECT_EQ(player.practice.loopToUs, 6'250'000);
+
+    w->show();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    player.calls.clear();
+    QTest::keyClick(w.get(), Qt::Key_Space);
+    QTest::keyClick(w.get(), Qt::Key_Space);
+    QTest::keyClick(w.get(), Qt::Key_Home); // paused: goes back and waits there
+    EXPECT_EQ(player.calls, (std::vector<std::string>{"play", "pause", "seek 2250"}));
+    child<QCheckBox>(*w, "chkLoop")->setChecked(false);
+    player.calls.clear();
+    QTest::keyClick(w.get(), Qt::Key_Space);
+    QTest::keyClick(w.get(), Qt::Key_Home); // playing: plays on from the song's start
+    EXPECT_EQ(player.calls, (std::vector<std::string>{"play", "seek 0", "play"}));
 }
 
 TEST(TfrmMPlay, PlayingFromAPointWithoutADeviceDoesNothing) {

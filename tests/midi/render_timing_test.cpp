@@ -61,30 +61,67 @@ std::vector<long> onsets(const std::vector<std::int16_t>& stereo, int threshold,
     return found;
 }
 
-TEST(Render, EveryBeatStartsWithinThreeMillisecondsOfItsTime) {
-    std::vector<std::int16_t> samples;
-    RenderOptions options;
-    options.sampleRate = RATE;
-    options.effects = false; // no reverb tail, so that the silence before each beat is silent
-    const RenderResult r = renderMidi(buildMidiFile(beatSong(), false), options, samples);
-    ASSERT_TRUE(r.ok) << r.message;
+TEST(Render, EveryBeatStartsWithinThreeMillisecondsOfItsTimeAtAnyTempo) {
+    for (const int tempo : {100, 50}) {
+        std::vector<std::int16_t> samples;
+        RenderOptions options;
+        options.sampleRate = RATE;
+        options.effects = false; // no reverb tail, so that the silence before each beat is silent
+        options.practice.tempoPercent = tempo;
+        const RenderResult r = renderMidi(buildMidiFile(beatSong(), false), options, samples);
+        ASSERT_TRUE(r.ok) << r.message;
 
-    const std::vector<long> found = onsets(samples, 1000, RATE / 20, 4);
-    ASSERT_EQ(found.size(), 32u);
-    double worst = 0;
-    double sum = 0;
-    for (std::size_t beat = 0; beat < found.size(); ++beat) {
-        // The file's lead-in is 0.25 s; then a beat every 0.5 s.
-        const double expectedMs = 250.0 + 500.0 * static_cast<double>(beat);
-        const double actualMs = 1000.0 * static_cast<double>(found[beat]) / RATE;
-        const double error = actualMs - expectedMs;
-        EXPECT_LE(std::abs(error), 3.0) << "beat " << beat << " at " << actualMs << " ms";
-        worst = std::max(worst, std::abs(error));
-        sum += error;
+        const std::vector<long> found = onsets(samples, 1000, RATE / 20, 4);
+        ASSERT_EQ(found.size(), 32u) << "tempo " << tempo;
+        const double stretch = 100.0 / tempo;
+        double worst = 0;
+        double sum = 0;
+        for (std::size_t beat = 0; beat < found.size(); ++beat) {
+            // The file's lead-in is 0.25 s; then a beat every 0.5 s, at the tempo's share.
+            const double expectedMs = (250.0 + 500.0 * static_cast<double>(beat)) * stretch;
+            const double actualMs = 1000.0 * static_cast<double>(found[beat]) / RATE;
+            const double error = actualMs - expectedMs;
+            EXPECT_LE(std::abs(error), 3.0) << "tempo " << tempo << " beat " << beat << " at " << actualMs;
+            worst = std::max(worst, std::abs(error));
+            sum += error;
+        }
+        std::printf("onset error at %d %%: worst %.3f ms, mean %.3f ms\n", tempo, worst, sum / 32.0);
+        // The file plays for 16.25 s (at the tempo's share), then the one-second tail.
+        EXPECT_EQ(samples.size(), static_cast<std::size_t>((16.25 * stretch + 1) * RATE) * 2);
     }
-    std::printf("onset error: worst %.3f ms, mean %.3f ms\n", worst, sum / 32.0);
-    // The file plays for 16.25 s, then the one-second tail.
-    EXPECT_EQ(samples.size(), static_cast<std::size_t>(17.25 * RATE) * 2);
+}
+
+// A muted part is absent from the sound: the song renders exactly as it does without the part.
+TEST(Render, AMutedOrUnsoloedPartIsNotHeardAndARangeStartsWithItsMeasure) {
+    Song withBass = beatSong();
+    for (int beat = 0; beat < 32; beat += 2)
+        testing::addNote(withBass, 1, beat * 24 + 12, 24, 9);
+    ASSERT_TRUE(checkStore(withBass).empty());
+    RenderOptions options;
+    options.sampleRate = 22050;
+    const auto render = [&options](const Song& song) {
+        std::vector<std::int16_t> samples;
+        EXPECT_TRUE(renderMidi(buildMidiFile(song, false), options, samples).ok);
+        return samples;
+    };
+    const std::vector<std::int16_t> alone = render(beatSong());
+    EXPECT_NE(render(withBass), alone); // the part is heard when nothing silences it
+    options.practice.muted = 0b10;
+    EXPECT_EQ(render(withBass), alone);
+    options.practice.muted = 0;
+    options.practice.soloed = 0b01;
+    EXPECT_EQ(render(withBass), alone);
+
+    // Measures 3 and 4 alone: 4 s of music from the first beat of measure 3, then the tail.
+    options.practice = {};
+    options.effects = false;
+    options.fromUs = 250'000 + 4'000'000;
+    options.toUs = 250'000 + 8'000'000;
+    const std::vector<std::int16_t> range = render(beatSong());
+    EXPECT_EQ(range.size(), static_cast<std::size_t>(5.0 * 22050) * 2);
+    const std::vector<long> found = onsets(range, 1000, 22050 / 20, 4);
+    ASSERT_EQ(found.size(), 8u);
+    EXPECT_LE(found.front(), 22050 * 3 / 1000);
 }
 
 TEST(Render, WritesAWaveFileAtomicallyAndRefusesBadSoundFonts) {

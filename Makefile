@@ -45,7 +45,7 @@ tsan-test: deps
 fuzz:
 	POKOPEN_WITH_FUZZ=1 scripts/install-deps
 	@test -f build/fuzz/build.ninja || cmake --preset fuzz
-	cmake --build build/fuzz -j $(JOBS) --target fuzz_kn2 fuzz_knb fuzz_midi
+	cmake --build build/fuzz -j $(JOBS) --target fuzz_kn2 fuzz_knb fuzz_midi fuzz_musicxml
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -18,13 +18,14 @@ namespace {
 
 constexpr const char* USAGE =
     "usage: pokopen-cli info SONG\n"
-    "       pokopen-cli convert SONG OUT.kn2\n"
+    "       pokopen-cli convert [--grid auto|8|8t|16|16t|32|96] SONG OUT.kn2\n"
     "       pokopen-cli export-midi [--fm] SONG OUT.mid\n"
     "       pokopen-cli render [--soundfont SF2] [--rate HZ] [--no-normalize] [--mute PARTS]\n"
     "                          [--solo PARTS] [--tempo PERCENT] [--from M] [--to M] SONG OUT.wav\n"
     "       pokopen-cli export-musicxml SONG OUT.musicxml\n"
     "       pokopen-cli --help | --version\n"
-    "SONG is a .kn2, .knb, .mid or .midi file.\n";
+    "SONG is a .kn2, .knb, .mid, .midi, .musicxml, .xml or .mxl file; --grid is the grid\n"
+    "a MIDI file's notes are put on (auto: the coarsest its onsets lie on; 96: exact).\n";
 
 int usage(std::ostream& err) {
     err << USAGE;
@@ -35,8 +36,8 @@ int usage(std::ostream& err) {
 
 namespace {
 
-bool load(const std::string& path, Song& song, std::ostream& err) {
-    return loadSongForCli(path, song, err);
+bool load(const std::string& path, Song& song, std::ostream& err, const MidiImportOptions& midi = {}) {
+    return loadSongForCli(path, song, err, midi);
 }
 
 int info(const std::string& path, std::ostream& out, std::ostream& err) {
@@ -50,9 +51,10 @@ int info(const std::string& path, std::ostream& out, std::ostream& err) {
     out << "copyright: " << decodeSongText(song.songCopyright).toStdString() << "\n";
     const SongFileKind kind = songFileKindOfPath(path);
     out << "format: "
-        << (kind == SongFileKind::Kn2   ? "kn2"
-            : kind == SongFileKind::Knb ? "knb"
-                                        : "mid")
+        << (kind == SongFileKind::Kn2        ? "kn2"
+            : kind == SongFileKind::Knb      ? "knb"
+            : kind == SongFileKind::MusicXml ? "musicxml"
+                                             : "mid")
         << "\n";
     out << "rows:";
     for (const EventRow& row : song.store.rowList())
@@ -62,9 +64,10 @@ int info(const std::string& path, std::ostream& out, std::ostream& err) {
     return 0;
 }
 
-int convert(const std::string& in, const std::string& outPath, std::ostream& err) {
+int convert(const std::string& in, const std::string& outPath, const MidiImportOptions& midi,
+            std::ostream& err) {
     Song song;
-    if (!load(in, song, err))
+    if (!load(in, song, err, midi))
         return 1;
     if (!saveSongFile(outPath, song).ok()) {
         err << "pokopen-cli: " << outPath << ": cannot be created\n";
@@ -104,8 +107,19 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const std::string& command = args[0];
     if (command == "info" && args.size() == 2)
         return info(args[1], out, err);
-    if (command == "convert" && args.size() == 3)
-        return convert(args[1], args[2], err);
+    if (command == "convert") {
+        std::vector<std::string> rest(args.begin() + 1, args.end());
+        MidiImportOptions midi;
+        bool known = true;
+        if (rest.size() >= 2 && rest[0] == "--grid") {
+            const std::optional<MidiGrid> grid = gridOfName(rest[1]);
+            known = grid.has_value();
+            midi.grid = grid.value_or(MidiGrid::Auto);
+            rest.erase(rest.begin(), rest.begin() + 2);
+        }
+        if (known && rest.size() == 2)
+            return convert(rest[0], rest[1], midi, err);
+    }
     if (command == "export-midi") {
         std::vector<std::string> rest(args.begin() + 1, args.end());
         bool fm = false;

@@ -67,7 +67,7 @@ constexpr int CLIENT_WIDTH = 632;
 constexpr int CLIENT_HEIGHT = 405;
 
 bool isSongExtension(const QString& suffixLower) {
-    return isSongFileSuffix(suffixLower.toStdString()); // kn2, knb, mid, midi
+    return isSongFileSuffix(suffixLower.toStdString()); // kn2, knb, mid, midi, musicxml, xml, mxl
 }
 
 QString toQ(const std::string& s) {
@@ -488,8 +488,9 @@ void TfrmMain::mnuOpenClick() {
         return;
     // The dialog's choice is taken with its extension exactly as typed.
     const QString suffix = QFileInfo(path).suffix();
-    if (suffix != QLatin1String("kn2") && suffix != QLatin1String("knb") &&
-        songFileKindOfPath(path.toStdString()) != SongFileKind::Midi)
+    const SongFileKind kind = songFileKindOfPath(path.toStdString());
+    if (suffix != QLatin1String("kn2") && suffix != QLatin1String("knb") && kind != SongFileKind::Midi &&
+        kind != SongFileKind::MusicXml)
         return;
     loadSong(path);
 }
@@ -510,15 +511,23 @@ void TfrmMain::openDroppedFiles(const QStringList& names) {
 }
 
 bool TfrmMain::loadSong(const QString& path) {
+    const SongFileKind kind = songFileKindOfPath(path.toStdString());
+    MidiImportOptions midi;
+    if (kind == SongFileKind::Midi) {
+        const std::optional<MidiImportOptions> asked = prompts_->askMidiImportOptions(this);
+        if (!asked)
+            return false; // cancelled: the song stays as it was
+        midi = *asked;
+    }
     FileResult result;
     SongLoadResult loaded;
     {
         WaitScope wait(this);
-        // Song files and MIDI files alike open through the document; an imported MIDI file has
-        // no file to save back to, so Save asks for NAME.kn2 and never writes over the MIDI file.
-        result = session_.open(path.toStdString(), [&loaded](const std::string& file, Song& out) {
-            loaded = loadAnySongFile(file, out);
-            return LoadedSong{loaded.file, loaded.differsFromFile(), loaded.kind == SongFileKind::Midi};
+        // Song files and imported files alike open through the document; an imported file has
+        // no file to save back to, so Save asks for NAME.kn2 and never writes over it.
+        result = session_.open(path.toStdString(), [&loaded, &midi](const std::string& file, Song& out) {
+            loaded = loadAnySongFile(file, out, midi);
+            return LoadedSong{loaded.file, loaded.differsFromFile(), loaded.imported()};
         });
     }
     if (!result.ok()) {
@@ -529,17 +538,23 @@ bool TfrmMain::loadSong(const QString& path) {
                        .arg(QDir::toNativeSeparators(path))
                        .arg(loaded.byteOffset)
                        .arg(QString::fromStdString(result.japanese));
+        else if (result.error == FileError::Malformed && result.line == 0)
+            text = QStringLiteral("ﾌｧｲﾙ %1 は開けません\n（%2）")
+                       .arg(QDir::toNativeSeparators(path), QString::fromStdString(result.japanese));
         prompts_->showError(this, text);
         return false;
     }
     SongFolder(iniPath_).remember(path);
     resetView();
-    // What the import of a MIDI file adapted, listed once.
+    // What the import adapted, listed once.
     if (!loaded.report.empty()) {
         QStringList lines;
-        for (const std::string& line : loaded.report)
-            lines << QString::fromStdString(line);
-        prompts_->showWarning(this, QStringLiteral("MIDIファイルの読み込み"), lines.join(QLatin1Char('\n')));
+        for (const ReportLine& line : loaded.report)
+            lines << QString::fromStdString(line.japanese);
+        prompts_->showWarning(this,
+                              kind == SongFileKind::MusicXml ? QStringLiteral("MusicXMLファイルの読み込み")
+                                                             : QStringLiteral("MIDIファイルの読み込み"),
+                              lines.join(QLatin1Char('\n')));
     }
     return true;
 }

@@ -9,8 +9,9 @@
 namespace pokopen {
 
 struct NoteSweep::State {
-    State(const EventStore& store, bool drums, std::int64_t endTick, std::size_t events)
-        : measures_(store), keys_(store), drums_(drums), endTick_(endTick) {
+    State(const EventStore& store, bool drums, std::int64_t endTick, std::size_t events,
+          std::int64_t minLength)
+        : measures_(store), keys_(store), drums_(drums), endTick_(endTick), minLength_(minLength) {
         part_.offNote.assign(events, -1);
         owner_.fill(-1);
         freeSince_.fill(INT64_MIN / 2);
@@ -102,7 +103,7 @@ struct NoteSweep::State {
         }
         std::int64_t end = off.tick;
         if (end <= note.start) {
-            end = note.start + 1;
+            end = note.start + minLength_;
             ++part_.lengthened;
         }
         note.end = clip(end);
@@ -122,7 +123,7 @@ struct NoteSweep::State {
         const ImportedNote& n = note(o);
         const auto& pending = pending_[n.key];
         return pendingHead_[n.key] < pending.size() &&
-               std::max(pending[pendingHead_[n.key]].tick, n.start + 1) <= since;
+               std::max(pending[pendingHead_[n.key]].tick, n.start + minLength_) <= since;
     }
 
     void take(std::int32_t q, const Spelling& sp) {
@@ -249,6 +250,7 @@ struct NoteSweep::State {
     const KeyMap keys_;
     bool drums_;
     std::int64_t endTick_;
+    std::int64_t minLength_;
     std::array<std::int32_t, 256> owner_{};            // the sounding note on each staff value
     std::array<std::int64_t, 256> freeSince_{};        // since when each unowned value has been free
     std::array<std::vector<std::int32_t>, 128> open_;  // sounding notes of each key
@@ -259,8 +261,9 @@ struct NoteSweep::State {
     std::size_t budget_ = 4096; // steps of search; each note adds to it, so the pass stays linear
 };
 
-NoteSweep::NoteSweep(const EventStore& store, bool drums, std::int64_t endTick, std::size_t events)
-    : state_(std::make_unique<State>(store, drums, endTick, events)) {}
+NoteSweep::NoteSweep(const EventStore& store, bool drums, std::int64_t endTick, std::size_t events,
+                     std::int64_t minLength)
+    : state_(std::make_unique<State>(store, drums, endTick, events, minLength)) {}
 NoteSweep::~NoteSweep() = default;
 void NoteSweep::noteOn(std::uint8_t key, std::int64_t tick, bool dropped) {
     state_->noteOn(key, tick, dropped);

@@ -43,8 +43,10 @@ struct PartNotes {
 //   spelling) cut where the new one starts.
 class NoteSweep {
 public:
-    // `events`: how many events the part has (note-offs are reported by their index).
-    NoteSweep(const EventStore& store, bool drums, std::int64_t endTick, std::size_t events);
+    // `events`: how many events the part has (note-offs are reported by their index);
+    // `minLength`: what a note that ends where it starts, or before, is lengthened to.
+    NoteSweep(const EventStore& store, bool drums, std::int64_t endTick, std::size_t events,
+              std::int64_t minLength = 1);
     ~NoteSweep();
     NoteSweep(const NoteSweep&) = delete;
     NoteSweep& operator=(const NoteSweep&) = delete;

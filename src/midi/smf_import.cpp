@@ -11,6 +11,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 namespace pokopen {
@@ -43,6 +44,7 @@ struct Counts {
     std::size_t pastEnd = 0, stoppedAtEnd = 0, velocities = 0, pitchBends = 0, aftertouch = 0;
     std::size_t controllers = 0, programs = 0, sysex = 0, metersMoved = 0, keysMoved = 0;
     std::size_t badMeters = 0, badKeys = 0, signaturesReplaced = 0, tempi = 0, merged = 0, lineBreaks = 0;
+    std::size_t gridMoved = 0, identical = 0;
 };
 
 struct Text {
@@ -74,11 +76,16 @@ bool isConductorMeta(const SmfTrackEvent& e) {
            (e.metaType == 0x59 && e.length >= 2);
 }
 
-MidiImportResult refuse(std::size_t offset, std::string message) {
+MidiImportResult refuse(std::size_t offset, std::string message, std::string english) {
     MidiImportResult r;
     r.offset = offset;
     r.message = std::move(message);
+    r.english = std::move(english);
     return r;
+}
+
+MidiImportResult refuse(const SmfError& error) {
+    return refuse(error.offset, error.message, error.english);
 }
 
 // Walks every track chunk the header announces with `visit(trackIndex, event)`.
@@ -90,7 +97,7 @@ bool walkTracks(const std::uint8_t* data, std::size_t size, const SmfHeader& hea
         SmfChunk chunk;
         if (!nextSmfChunk(data, size, at, chunk, error)) {
             if (!error.failed())
-                error = {size, "MIDIファイルのトラックが足りません。"};
+                error = {size, "MIDIファイルのトラックが足りません。", "tracks are missing"};
             return false;
         }
         if (!chunk.isTrack)
@@ -104,7 +111,7 @@ bool walkTracks(const std::uint8_t* data, std::size_t size, const SmfHeader& hea
             return false;
         }
         if (!reader.ended()) {
-            error = {reader.chunkEnd(), "MIDIファイルのトラックに終わりがありません。"};
+            error = {reader.chunkEnd(), "MIDIファイルのトラックに終わりがありません。", "a track has no end"};
             return false;
         }
         ++track;
@@ -124,18 +131,21 @@ constexpr std::int32_t NOTE_OFF_ROLE = -3;
 
 class Importer {
 public:
-    Importer(const std::uint8_t* data, const Survey& survey) : data_(data), survey_(survey) {
+    Importer(const std::uint8_t* data, const Survey& survey, const MidiImportOptions& options)
+        : data_(data), survey_(survey), options_(options) {
         division_ = survey.header.division;
     }
 
     void collect(const SmfHeader& header, std::size_t size);
     void detectLeadIn();
+    void chooseGrid();
     void buildConductor();
     void buildParts();
     void setTexts();
-    std::vector<std::string> report() const;
+    ImportReport report() const;
 
     Song song;
+    MidiGrid grid() const { return grid_; }
 
 private:
     // Store tick of a file tick (after the lead-in), rounded to the nearest tick.
@@ -152,6 +162,29 @@ private:
         return t;
     }
     bool inLeadIn(std::uint32_t fileTick) const { return fileTick < leadIn_; }
+    // A time of the file (after the lead-in) in song ticks times the file's ticks a quarter, so
+    // that distances to any grid point are whole numbers.
+    std::int64_t played(std::uint32_t fileTick) const {
+        return (static_cast<std::int64_t>(fileTick) - leadIn_) * STORE_TICKS_PER_QUARTER;
+    }
+    // The nearest point of the note grid (half way rounds up).
+    std::int64_t onGrid(std::int64_t played) const {
+        const std::int64_t s = std::int64_t{step_} * division_;
+        return (2 * played + s) / (2 * s) * step_;
+    }
+    std::int64_t countedOnGrid(std::int64_t played) {
+        const std::int64_t t = onGrid(played);
+        if (t * division_ != played)
+            ++(step_ == 1 ? counts_.rounded : counts_.gridMoved);
+        return t;
+    }
+    // The shortest note: a step of the grid where ends go to it, else one tick.
+    std::int64_t minLength() const { return tidy_ ? step_ : 1; }
+    std::int64_t noteEnd(std::uint32_t fileTick, const std::vector<std::int64_t>& onsets);
+    MidiGrid autoGrid() const;
+    std::vector<bool> identicalNotes(std::vector<ChannelEvent>::const_iterator begin,
+                                     std::vector<ChannelEvent>::const_iterator end);
+    double tempoDrift() const;
     void buildPart(int channel, std::vector<ChannelEvent>::const_iterator begin,
                    std::vector<ChannelEvent>::const_iterator end);
     PartNotes pairAndPlace(const std::vector<ImportedNote>& swept, const std::vector<std::int32_t>& role,
@@ -159,8 +192,13 @@ private:
 
     const std::uint8_t* data_;
     const Survey& survey_;
+    const MidiImportOptions options_;
     int division_ = 480;
     std::uint32_t leadIn_ = 0;
+    MidiGrid grid_ = MidiGrid::Exact;
+    int step_ = 1;      // of the note grid, in song ticks
+    bool tidy_ = false; // ends to the grid, legato where they nearly reach the next onset
+    bool mergeIdentical_ = false;
     std::vector<ChannelEvent> events_; // grouped by channel, each group in file order
     std::array<std::size_t, CHANNELS + 1> groupStart_{};
     std::vector<ConductorEvent> conductor_;
@@ -241,6 +279,144 @@ void Importer::detectLeadIn() {
     }
     if (tempiBefore == 1 && quarterSecond)
         leadIn_ = s.startTick;
+}
+
+bool isNoteOn(const ChannelEvent& e) {
+    return (e.status & 0xF0) == 0x90 && e.data2 > 0;
+}
+
+bool isNoteOff(const ChannelEvent& e) {
+    return (e.status & 0xF0) == 0x80 || ((e.status & 0xF0) == 0x90 && e.data2 == 0);
+}
+
+// A file the program wrote is read exactly, and its notes as they were, even two of one key at
+// one tick (written as, say, D and C double sharp).
+void Importer::chooseGrid() {
+    grid_ = leadIn_ > 0 ? MidiGrid::Exact : options_.grid;
+    if (grid_ == MidiGrid::Auto)
+        grid_ = autoGrid();
+    step_ = gridStep(grid_);
+    tidy_ = options_.tidyPlaying && grid_ != MidiGrid::Exact;
+    mergeIdentical_ = leadIn_ == 0;
+}
+
+// A file whose onsets all lie exactly on the song's grid was written, not played: the coarsest
+// grid that holds every onset exactly, else the exact grid. A played file: the coarsest grid on
+// which every onset lies less than a quarter of a step away, else 16ths.
+MidiGrid Importer::autoGrid() const {
+    constexpr std::array<MidiGrid, 5> coarseFirst = {MidiGrid::Eighth, MidiGrid::EighthTriplet,
+                                                     MidiGrid::Sixteenth, MidiGrid::SixteenthTriplet,
+                                                     MidiGrid::ThirtySecond};
+    std::array<bool, coarseFirst.size()> near{}, exactly{};
+    near.fill(true);
+    exactly.fill(true);
+    bool written = true;
+    for (const ChannelEvent& e : events_) {
+        if (!isNoteOn(e) || inLeadIn(e.tick))
+            continue;
+        const std::int64_t p = played(e.tick);
+        written = written && p % division_ == 0;
+        for (std::size_t k = 0; k < coarseFirst.size(); ++k) {
+            const std::int64_t s = std::int64_t{gridStep(coarseFirst[k])} * division_;
+            const std::int64_t d = p % s;
+            near[k] = near[k] && 4 * std::min(d, s - d) < s;
+            exactly[k] = exactly[k] && d == 0;
+        }
+    }
+    const auto& fits = written ? exactly : near;
+    for (std::size_t k = 0; k < coarseFirst.size(); ++k)
+        if (fits[k])
+            return coarseFirst[k];
+    return written ? MidiGrid::Exact : MidiGrid::Sixteenth;
+}
+
+// Where a note-off ends its note. Off the exact grid and tidying, an end within a quarter of a
+// step of the part's next onset (`onsets`: the played times, in order) becomes legato to it,
+// any other goes to the nearest grid point; otherwise it keeps its time on the song's grid.
+std::int64_t Importer::noteEnd(std::uint32_t fileTick, const std::vector<std::int64_t>& onsets) {
+    if (!tidy_)
+        return storeTickCounted(fileTick);
+    const std::int64_t p = played(fileTick);
+    const std::int64_t s = std::int64_t{step_} * division_;
+    const auto next =
+        std::lower_bound(onsets.begin(), onsets.end(), p,
+                         [s](std::int64_t onset, std::int64_t end) { return 4 * (end - onset) > s; });
+    const std::int64_t t = next != onsets.end() && 4 * (*next - p) <= s ? onGrid(*next) : onGrid(p);
+    if (t * division_ != p)
+        ++counts_.gridMoved;
+    return t;
+}
+
+// Notes of one key that start at one tick of the grid in one part are one note, sounding until
+// the last of them ends. Marks the note-ons and note-offs that fall away: each note-off ends the
+// earliest sounding note of its key, and a note of several copies takes all but its last.
+std::vector<bool> Importer::identicalNotes(std::vector<ChannelEvent>::const_iterator begin,
+                                           std::vector<ChannelEvent>::const_iterator end) {
+    std::vector<bool> gone(mergeIdentical_ ? static_cast<std::size_t>(end - begin) : 0, false);
+    if (!mergeIdentical_)
+        return gone;
+    struct Sounding {
+        std::int64_t start;
+        int copies;
+        std::size_t lastTaken; // the last note-off a copy took, SIZE_MAX for none
+    };
+    std::array<std::vector<Sounding>, 128> sounding;
+    std::size_t i = 0;
+    for (auto it = begin; it != end; ++it, ++i) {
+        if (inLeadIn(it->tick))
+            continue;
+        std::vector<Sounding>& keyNotes = sounding[it->data1];
+        if (isNoteOn(*it)) {
+            const std::int64_t t = onGrid(played(it->tick));
+            const auto same = std::find_if(keyNotes.begin(), keyNotes.end(),
+                                           [t](const Sounding& n) { return n.start == t; });
+            if (same == keyNotes.end()) {
+                keyNotes.push_back({t, 0, SIZE_MAX});
+                continue;
+            }
+            ++same->copies;
+            gone[i] = true;
+            ++counts_.identical;
+        } else if (isNoteOff(*it) && !keyNotes.empty()) {
+            if (keyNotes.front().copies > 0) {
+                --keyNotes.front().copies;
+                keyNotes.front().lastTaken = i;
+                gone[i] = true;
+            } else {
+                keyNotes.erase(keyNotes.begin());
+            }
+        }
+    }
+    // A note with fewer note-offs than copies ends with the last of them.
+    for (const std::vector<Sounding>& keyNotes : sounding)
+        for (const Sounding& n : keyNotes)
+            if (n.lastTaken != SIZE_MAX)
+                gone[n.lastTaken] = false;
+    return gone;
+}
+
+// How much longer (positive) the song plays than the file, in seconds, for its tempi being
+// whole numbers of beats a minute.
+double Importer::tempoDrift() const {
+    std::uint32_t at = leadIn_;
+    double exactUs = 500000.0, songUs = 500000.0, drift = 0.0;
+    const auto advance = [&](std::uint32_t to) {
+        drift += static_cast<double>(to - at) * (songUs - exactUs) / division_;
+        at = to;
+    };
+    for (const ConductorEvent& e : conductor_) {
+        if (e.type != 0x51 || inLeadIn(e.tick))
+            continue;
+        const std::uint32_t us =
+            (std::uint32_t{e.data[0]} << 16) | (std::uint32_t{e.data[1]} << 8) | e.data[2];
+        if (us == 0)
+            continue; // dropped: the tempo before goes on in both
+        advance(e.tick);
+        exactUs = us;
+        songUs = microsecondsPerQuarter(std::clamp(static_cast<int>(std::lround(60000000.0 / us)), 1, 255));
+    }
+    advance(std::max(survey_.lastTick, at));
+    return drift / 1e6;
 }
 
 void Importer::buildConductor() {
@@ -415,7 +591,7 @@ PartNotes Importer::pairAndPlace(const std::vector<ImportedNote>& swept,
         if (n.dropped)
             continue; // an unknown drum, or past the song's end
         if (n.end <= n.start) {
-            n.end = n.start + 1;
+            n.end = n.start + minLength();
             ++p.lengthened;
         }
         if (n.end > endTick_) {
@@ -438,9 +614,15 @@ void Importer::buildPart(int channel, std::vector<ChannelEvent>::const_iterator 
     // Where each note-off lies, for a second placement; beyond the song's end all are alike.
     std::vector<std::int32_t> offTick(role.size(), 0);
     std::int32_t noteOns = 0;
-    NoteSweep sweep(song.store, drums, endTick_, role.size());
+    NoteSweep sweep(song.store, drums, endTick_, role.size(), minLength());
     bool programSet = false, volumeSet = false;
     std::size_t points = 0;
+    const std::vector<bool> identical = identicalNotes(begin, end);
+    std::vector<std::int64_t> onsets; // played, for the ends' legato
+    if (tidy_)
+        for (auto it = begin; it != end; ++it)
+            if (isNoteOn(*it) && !inLeadIn(it->tick))
+                onsets.push_back(played(it->tick));
 
     std::size_t i = 0;
     for (auto it = begin; it != end; ++it, ++i) {
@@ -457,14 +639,16 @@ void Importer::buildPart(int channel, std::vector<ChannelEvent>::const_iterator 
             }
             continue;
         }
-        const bool noteOn = high == 0x90 && ev.data2 > 0;
-        const bool noteOff = high == 0x80 || (high == 0x90 && ev.data2 == 0);
+        const bool noteOn = isNoteOn(ev);
+        const bool noteOff = isNoteOff(ev);
+        if ((noteOn || noteOff) && !identical.empty() && identical[i])
+            continue; // a copy of a note already sounding, or the note-off of one
         if (noteOn) {
             if (firstVelocity_ < 0)
                 firstVelocity_ = ev.data2;
             velocitiesDiffer_ |= firstVelocity_ != ev.data2;
             ++noteCount_;
-            const std::int64_t t = storeTickCounted(ev.tick);
+            const std::int64_t t = countedOnGrid(played(ev.tick));
             bool dropped = false;
             if (drums && (ev.data1 < LOWEST_DRUM_KEY || ev.data1 > HIGHEST_DRUM_KEY)) {
                 dropped = true;
@@ -476,7 +660,7 @@ void Importer::buildPart(int channel, std::vector<ChannelEvent>::const_iterator 
             sweep.noteOn(ev.data1, t, dropped);
             role[i] = 2 * noteOns++;
         } else if (noteOff) {
-            const std::int64_t t = storeTickCounted(ev.tick);
+            const std::int64_t t = noteEnd(ev.tick, onsets);
             offTick[i] = static_cast<std::int32_t>(std::min<std::int64_t>(t, endTick_ + 1));
             role[i] = NOTE_OFF_ROLE - ev.data1;
             sweep.noteOff(i, ev.data1, t);
@@ -581,56 +765,152 @@ void Importer::setTexts() {
     song.songCopyright = songText(data_, survey_.copyright, NEW_SONG_COPYRIGHT, counts_.lineBreaks);
 }
 
-std::vector<std::string> Importer::report() const {
-    std::vector<std::string> lines;
+const char* japaneseGridName(MidiGrid g) {
+    switch (g) {
+    case MidiGrid::Eighth:
+        return "8分";
+    case MidiGrid::EighthTriplet:
+        return "8分3連";
+    case MidiGrid::Sixteenth:
+        return "16分";
+    case MidiGrid::SixteenthTriplet:
+        return "16分3連";
+    case MidiGrid::ThirtySecond:
+        return "32分";
+    default:
+        return "全音符の96分の1";
+    }
+}
+
+const char* englishGridName(MidiGrid g) {
+    switch (g) {
+    case MidiGrid::Eighth:
+        return "eighths";
+    case MidiGrid::EighthTriplet:
+        return "eighth triplets";
+    case MidiGrid::Sixteenth:
+        return "sixteenths";
+    case MidiGrid::SixteenthTriplet:
+        return "sixteenth triplets";
+    case MidiGrid::ThirtySecond:
+        return "32nds";
+    default:
+        return "96 a whole note";
+    }
+}
+
+// "+0.78" seconds, the sign always written.
+std::string signedSeconds(double s) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%+.2f", s);
+    return text;
+}
+
+ImportReport Importer::report() const {
+    ImportReport lines;
     Counts c = counts_;
     c.velocities = velocitiesDiffer_ ? noteCount_ : 0;
     c.sysex = survey_.sysexCount - (leadIn_ > 0 ? sysexBeforeStart_ : 0);
-    const auto line = [&lines](std::size_t n, const char* before, const char* after) {
+    const auto line = [&lines](std::size_t n, const std::string& japanese, const std::string& english,
+                               const std::string& after = {}, const std::string& englishAfter = {}) {
         if (n > 0)
-            lines.push_back(std::string(before) + std::to_string(n) + after);
+            lines.push_back({japanese + ": " + std::to_string(n) + "個" + after,
+                             english + ": " + std::to_string(n) + englishAfter});
     };
-    line(c.rounded, "時刻を格子（全音符の96分の1）に丸めたイベント: ", "個");
-    line(c.lengthened, "1ステップより短いため1ステップにした音符: ", "個");
-    line(c.cut, "同じ高さの次の音符が始まる所で切った音符: ", "個");
-    line(c.duplicates, "同じ時刻に同じ高さで重なっていたため除いた音符: ", "個");
-    line(c.unended, "終わりがないためファイルの終わりで止めた音符: ", "個");
-    line(c.unknownDrums, "ドラムパートで割り当てのない鍵盤のため除いた音符: ", "個");
-    line(c.pastEnd, "1000小節目より後のため除いたイベント: ", "個");
-    line(c.stoppedAtEnd, "1000小節目の終わりで止めた音符: ", "個");
-    line(c.velocities, "ベロシティ（音の強さ）を除いた音符: ", "個");
-    line(c.pitchBends, "除いたピッチベンド: ", "個");
-    line(c.aftertouch, "除いたアフタータッチ: ", "個");
-    line(c.controllers, "除いたその他のコントロールチェンジ: ", "個");
-    line(c.programs, "除いた2つ目以降のプログラムチェンジ: ", "個");
-    line(c.sysex, "除いたシステムエクスクルーシブ: ", "個");
-    line(c.metersMoved, "小節の途中から次の小節線に移した拍子: ", "個");
-    line(c.keysMoved, "小節の途中から次の小節線に移した調号: ", "個");
-    line(c.badMeters, "表せないため除いた拍子: ", "個");
-    line(c.badKeys, "正しくないため除いた調号: ", "個");
-    line(c.signaturesReplaced, "同じ小節に重なったため除いた拍子・調号: ", "個");
-    line(c.tempi, "1分間の拍数（1～255の整数）に丸めたテンポ: ", "個");
-    line(c.merged, "複数のトラックを1つのパートにまとめたチャンネル: ", "個");
-    line(c.lineBreaks, "空白にした曲名・著作権表示の改行: ", "個");
+    line(c.rounded, "時刻を格子（全音符の96分の1）に丸めたイベント",
+         "events rounded to the grid of 96 a whole note");
+    line(c.gridMoved, std::string("音符の時刻を格子（") + japaneseGridName(grid_) + "）に合わせたイベント",
+         std::string("note events moved to the grid of ") + englishGridName(grid_));
+    line(c.identical, "重なった同じ音をまとめた", "identical notes sounding together merged");
+    line(c.lengthened, "1ステップより短いため1ステップにした音符",
+         "notes shorter than a step lengthened to one");
+    line(c.cut, "同じ高さの次の音符が始まる所で切った音符", "notes cut where the next of their pitch starts");
+    line(c.duplicates, "同じ時刻に同じ高さで重なっていたため除いた音符",
+         "notes dropped for sounding at the same time and pitch as another");
+    line(c.unended, "終わりがないためファイルの終わりで止めた音符",
+         "notes without an end stopped at the end of the file");
+    line(c.unknownDrums, "ドラムパートで割り当てのない鍵盤のため除いた音符",
+         "drum notes dropped for keys without a drum");
+    line(c.pastEnd, "1000小節目より後のため除いたイベント", "events dropped after measure 1000");
+    line(c.stoppedAtEnd, "1000小節目の終わりで止めた音符", "notes stopped at the end of measure 1000");
+    line(c.velocities, "ベロシティ（音の強さ）を除いた音符", "notes whose velocity was dropped");
+    line(c.pitchBends, "除いたピッチベンド", "pitch bends dropped");
+    line(c.aftertouch, "除いたアフタータッチ", "aftertouch messages dropped");
+    line(c.controllers, "除いたその他のコントロールチェンジ", "other control changes dropped");
+    line(c.programs, "除いた2つ目以降のプログラムチェンジ", "second and later program changes dropped");
+    line(c.sysex, "除いたシステムエクスクルーシブ", "system exclusive messages dropped");
+    line(c.metersMoved, "小節の途中から次の小節線に移した拍子", "time signatures moved to the next bar line");
+    line(c.keysMoved, "小節の途中から次の小節線に移した調号", "key signatures moved to the next bar line");
+    line(c.badMeters, "表せないため除いた拍子", "time signatures dropped that a song cannot hold");
+    line(c.badKeys, "正しくないため除いた調号", "invalid key signatures dropped");
+    line(c.signaturesReplaced, "同じ小節に重なったため除いた拍子・調号",
+         "signatures dropped for another of their kind in the measure");
+    if (c.tempi > 0) {
+        const std::string drift = signedSeconds(tempoDrift());
+        line(c.tempi, "1分間の拍数（1～255の整数）に丸めたテンポ",
+             "tempi rounded to whole beats a minute (1 to 255)", "（長さの差: " + drift + "秒）",
+             " (length differs by " + drift + " s)");
+    }
+    line(c.merged, "複数のトラックを1つのパートにまとめたチャンネル",
+         "channels of several tracks merged into one part");
+    line(c.lineBreaks, "空白にした曲名・著作権表示の改行",
+         "line breaks in the title or copyright made blanks");
     return lines;
 }
 
 } // namespace
 
-MidiImportResult importMidiFile(const std::uint8_t* data, std::size_t size, Song& out) {
+int gridStep(MidiGrid grid) {
+    switch (grid) {
+    case MidiGrid::Eighth:
+        return 12;
+    case MidiGrid::EighthTriplet:
+        return 8;
+    case MidiGrid::Sixteenth:
+        return 6;
+    case MidiGrid::SixteenthTriplet:
+        return 4;
+    case MidiGrid::ThirtySecond:
+        return 3;
+    case MidiGrid::Exact:
+        return 1;
+    case MidiGrid::Auto:
+        break;
+    }
+    return 0;
+}
+
+std::optional<MidiGrid> gridOfName(std::string_view name) {
+    const std::pair<std::string_view, MidiGrid> names[] = {{"auto", MidiGrid::Auto},
+                                                           {"8", MidiGrid::Eighth},
+                                                           {"8t", MidiGrid::EighthTriplet},
+                                                           {"16", MidiGrid::Sixteenth},
+                                                           {"16t", MidiGrid::SixteenthTriplet},
+                                                           {"32", MidiGrid::ThirtySecond},
+                                                           {"96", MidiGrid::Exact}};
+    for (const auto& [n, g] : names)
+        if (n == name)
+            return g;
+    return std::nullopt;
+}
+
+MidiImportResult importMidiFile(const std::uint8_t* data, std::size_t size, Song& out,
+                                const MidiImportOptions& options) {
     SmfError error;
     Survey survey;
     if (!readSmfHeader(data, size, survey.header, error))
-        return refuse(error.offset, error.message);
+        return refuse(error);
     const SmfHeader& header = survey.header;
     if (header.format == 2)
-        return refuse(8, "形式2のMIDIファイルは読み込めません。");
+        return refuse(8, "形式2のMIDIファイルは読み込めません。", "MIDI files of format 2 cannot be read");
     if (header.format > 2)
-        return refuse(8, "MIDIファイルの形式が正しくありません。");
+        return refuse(8, "MIDIファイルの形式が正しくありません。", "the MIDI file format is invalid");
     if (header.division & 0x8000)
-        return refuse(12, "SMPTE時間のMIDIファイルは読み込めません。");
+        return refuse(12, "SMPTE時間のMIDIファイルは読み込めません。",
+                      "MIDI files in SMPTE time cannot be read");
     if (header.division == 0)
-        return refuse(12, "MIDIファイルの時間単位が正しくありません。");
+        return refuse(12, "MIDIファイルの時間単位が正しくありません。",
+                      "the MIDI file's time unit is invalid");
 
     const bool whole = walkTracks(data, size, header, error, [&](int track, const SmfTrackEvent& e) {
         survey.lastTick = std::max(survey.lastTick, e.tick);
@@ -656,18 +936,20 @@ MidiImportResult importMidiFile(const std::uint8_t* data, std::size_t size, Song
         }
     });
     if (!whole)
-        return refuse(error.offset, error.message);
+        return refuse(error);
 
-    Importer importer(data, survey);
+    Importer importer(data, survey, options);
     importer.song = makeNewSong();
     importer.collect(header, size);
     importer.detectLeadIn();
+    importer.chooseGrid();
     importer.buildConductor();
     importer.buildParts();
     importer.setTexts();
     MidiImportResult result;
     result.ok = true;
     result.report = importer.report();
+    result.grid = importer.grid();
     out = std::move(importer.song);
     return result;
 }

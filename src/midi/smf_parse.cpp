@@ -22,12 +22,12 @@ int dataBytesOf(std::uint8_t status) {
 
 bool readSmfHeader(const std::uint8_t* data, std::size_t size, SmfHeader& header, SmfError& error) {
     if (size < 14 || std::memcmp(data, "MThd", 4) != 0) {
-        error = {0, "MIDIファイルではありません。"};
+        error = {0, "MIDIファイルではありません。", "not a MIDI file"};
         return false;
     }
     const std::uint32_t length = be32(data + 4);
     if (length < 6 || length > size - 8) {
-        error = {4, "MIDIファイルのヘッダが壊れています。"};
+        error = {4, "MIDIファイルのヘッダが壊れています。", "the MIDI header is damaged"};
         return false;
     }
     header.format = (data[8] << 8) | data[9];
@@ -42,12 +42,12 @@ bool nextSmfChunk(const std::uint8_t* data, std::size_t size, std::size_t& at, S
     if (at >= size)
         return false;
     if (size - at < 8) {
-        error = {at, "MIDIファイルのチャンクが途中で切れています。"};
+        error = {at, "MIDIファイルのチャンクが途中で切れています。", "a chunk is cut off"};
         return false;
     }
     const std::uint32_t length = be32(data + at + 4);
     if (length > size - at - 8) {
-        error = {at + 4, "MIDIファイルのトラックが途中で切れています。"};
+        error = {at + 4, "MIDIファイルのトラックが途中で切れています。", "a track is cut off"};
         return false;
     }
     chunk.isTrack = std::memcmp(data + at, "MTrk", 4) == 0;
@@ -57,8 +57,8 @@ bool nextSmfChunk(const std::uint8_t* data, std::size_t size, std::size_t& at, S
     return true;
 }
 
-bool SmfTrackReader::fail(std::size_t offset, const char* message) {
-    error_ = {offset, message};
+bool SmfTrackReader::fail(std::size_t offset, const char* message, const char* english) {
+    error_ = {offset, message, english};
     at_ = end_;
     return false;
 }
@@ -82,22 +82,22 @@ bool SmfTrackReader::next(SmfTrackEvent& e) {
     e.offset = at_;
     std::uint32_t delta = 0;
     if (!varLen(delta))
-        return fail(e.offset, "MIDIファイルのデルタタイムが壊れています。");
+        return fail(e.offset, "MIDIファイルのデルタタイムが壊れています。", "a delta time is damaged");
     tick_ += delta;
     if (tick_ > MAX_TICK)
-        return fail(e.offset, "MIDIファイルが長すぎます。");
+        return fail(e.offset, "MIDIファイルが長すぎます。", "the file is too long");
     e.tick = static_cast<std::uint32_t>(tick_);
     if (at_ >= end_)
-        return fail(at_, "MIDIファイルのイベントが途中で切れています。");
+        return fail(at_, "MIDIファイルのイベントが途中で切れています。", "an event is cut off");
     const std::uint8_t first = data_[at_];
     if (first == 0xFF) {
         const std::size_t start = at_++;
         if (at_ >= end_)
-            return fail(start, "MIDIファイルのメタイベントが壊れています。");
+            return fail(start, "MIDIファイルのメタイベントが壊れています。", "a meta event is damaged");
         e.status = 0xFF;
         e.metaType = data_[at_++];
         if (!varLen(e.length) || e.length > end_ - at_)
-            return fail(start, "MIDIファイルのメタイベントが壊れています。");
+            return fail(start, "MIDIファイルのメタイベントが壊れています。", "a meta event is damaged");
         e.payload = at_;
         at_ += e.length;
         if (e.metaType == 0x2F)
@@ -108,7 +108,8 @@ bool SmfTrackReader::next(SmfTrackEvent& e) {
         const std::size_t start = at_++;
         e.status = first;
         if (!varLen(e.length) || e.length > end_ - at_)
-            return fail(start, "MIDIファイルのシステムエクスクルーシブが壊れています。");
+            return fail(start, "MIDIファイルのシステムエクスクルーシブが壊れています。",
+                        "a system exclusive message is damaged");
         e.payload = at_;
         at_ += e.length;
         running_ = 0; // system messages cancel running status
@@ -117,23 +118,25 @@ bool SmfTrackReader::next(SmfTrackEvent& e) {
     std::uint8_t status = running_;
     if (first & 0x80) {
         if (first > 0xF0)
-            return fail(at_, "MIDIファイルに不明なイベントがあります。");
+            return fail(at_, "MIDIファイルに不明なイベントがあります。", "an unknown event");
         status = first;
         running_ = first;
         ++at_;
     } else if (running_ == 0) {
-        return fail(at_, "MIDIファイルのランニングステータスが正しくありません。");
+        return fail(at_, "MIDIファイルのランニングステータスが正しくありません。",
+                    "data without a running status");
     }
     e.status = status;
     e.metaType = 0;
     e.length = 0;
     const int n = dataBytesOf(status);
     if (end_ - at_ < static_cast<std::size_t>(n))
-        return fail(at_, "MIDIファイルのイベントが途中で切れています。");
+        return fail(at_, "MIDIファイルのイベントが途中で切れています。", "an event is cut off");
     e.data1 = data_[at_];
     e.data2 = n == 2 ? data_[at_ + 1] : 0;
     if ((e.data1 | e.data2) & 0x80)
-        return fail(at_, "MIDIファイルのデータバイトが正しくありません。");
+        return fail(at_, "MIDIファイルのデータバイトが正しくありません。",
+                    "a status byte where a data byte belongs");
     at_ += static_cast<std::size_t>(n);
     return true;
 }

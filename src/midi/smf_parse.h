@@ -11,7 +11,8 @@ namespace pokopen {
 
 struct SmfError {
     std::size_t offset = 0; // byte offset in the file where the fault lies
-    std::string message;    // empty while nothing is wrong
+    std::string message;    // empty while nothing is wrong; Japanese, for the windows
+    std::string english;    // the same for the command-line tool
 
     bool failed() const { return !message.empty(); }
 };
@@ -74,7 +75,7 @@ public:
     std::size_t chunkEnd() const { return end_; }
 
 private:
-    bool fail(std::size_t offset, const char* message);
+    bool fail(std::size_t offset, const char* message, const char* english);
     bool varLen(std::uint32_t& v);
 
     const std::uint8_t* data_;

@@ -70,12 +70,12 @@ SmfResult parseSmf(const std::vector<std::uint8_t>& bytes, SmfSequence& out) {
         const int fps = 256 - (division >> 8);
         const int perFrame = division & 0xFF;
         if (fps <= 0 || perFrame == 0)
-            return fail({12, "MIDIファイルの時間単位が正しくありません。"});
+            return fail({12, "MIDIファイルの時間単位が正しくありません。", "the time unit is invalid"});
         out.division = fps * perFrame;
         fixedUsPerQuarter = 1000000;
     } else {
         if (division == 0)
-            return fail({12, "MIDIファイルの時間単位が正しくありません。"});
+            return fail({12, "MIDIファイルの時間単位が正しくありません。", "the time unit is invalid"});
         out.division = division;
     }
 
@@ -96,7 +96,7 @@ SmfResult parseSmf(const std::vector<std::uint8_t>& bytes, SmfSequence& out) {
         if (!nextSmfChunk(data, bytes.size(), at, chunk, error)) {
             if (error.failed())
                 return fail(error);
-            return fail({bytes.size(), "MIDIファイルのトラックが足りません。"});
+            return fail({bytes.size(), "MIDIファイルのトラックが足りません。", "tracks are missing"});
         }
         if (!chunk.isTrack) // unknown chunks are skipped, as the format asks
             continue;

@@ -4,14 +4,13 @@
 
 namespace pokopen {
 
-bool loadSongForCli(const std::string& path, Song& song, std::ostream& err) {
-    const SongLoadResult r = loadAnySongFile(path, song);
+bool loadSongForCli(const std::string& path, Song& song, std::ostream& err, const MidiImportOptions& midi) {
+    const SongLoadResult r = loadAnySongFile(path, song, midi);
     if (r.ok()) {
         if (r.file.repaired)
             err << "pokopen-cli: " << path << ": events out of order or past the end were put right\n";
-        // What a MIDI import adapted, one line each.
-        for (const std::string& line : r.report)
-            err << "pokopen-cli: " << path << ": " << line << "\n";
+        for (const ReportLine& line : r.report)
+            err << "pokopen-cli: " << path << ": " << line.english << "\n";
         return true;
     }
     err << "pokopen-cli: " << path;

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstdio>
 #include <vector>
 
 namespace pokopen {
@@ -300,12 +301,22 @@ private:
         out_ << "  </part-list>\n";
     }
 
-    static int volumePercent(int volume) { return (std::clamp(volume, 0, 127) * 100 + 63) / 127; }
+    // The part's volume as percent, with the decimals that give the value back.
+    static std::string volumePercent(int volume) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%.2f", std::clamp(volume, 0, 127) * 100.0 / 127.0);
+        std::string s(text);
+        while (s.back() == '0')
+            s.pop_back();
+        if (s.back() == '.')
+            s.pop_back();
+        return s;
+    }
 
     void writeScorePart(int p) {
         const auto i = static_cast<std::size_t>(p);
         const int program = std::clamp(song_.partInstrument[i], 0, 127);
-        const int volume = volumePercent(song_.partVolume[i]);
+        const std::string volume = volumePercent(song_.partVolume[i]);
         out_ << "    <score-part id=\"P" << p + 1 << "\">\n";
         if (p == PERCUSSION_PART) {
             std::vector<int> drumKeys = usedDrumKeys();
@@ -440,6 +451,7 @@ private:
         std::size_t next = 0;
         tempoIndex_ = 0;
         lastTempo_ = -1;
+        soundIndex_ = 0;
         previousDiatonic_ = 0;
         for (std::int32_t m = 0; m < measureCount_; ++m) {
             const std::int32_t ms = measures_.measureToTick(m);
@@ -454,6 +466,7 @@ private:
             writeAttributes(m, spelling);
             if (withTempo)
                 writeTempo(ms, me);
+            writeSounds(p, ms, me);
             bool firstVoice = true;
             for (int staff = 0; staff < staves; ++staff) {
                 const std::vector<std::size_t>& here = active[static_cast<std::size_t>(staff)];
@@ -483,15 +496,15 @@ private:
 
     // ---- attributes and directions -------------------------------------------------------
 
-    void writeKey(int key) {
-        out_ << "        <key><fifths>" << key / 2 - 7 << "</fifths><mode>"
-             << (key % 2 == 0 ? "major" : "minor") << "</mode></key>\n";
+    void writeKey(int key, bool printed = true) {
+        out_ << "        <key" << (printed ? "" : " print-object=\"no\"") << "><fifths>" << key / 2 - 7
+             << "</fifths><mode>" << (key % 2 == 0 ? "major" : "minor") << "</mode></key>\n";
     }
 
     void writeAttributes(std::int32_t m, const Spelling& spelling) {
         const auto mi = static_cast<std::size_t>(m);
         const bool first = m == 0;
-        const bool keyChange = !drums_ && (first || keyEventAt_[mi]);
+        const bool keyChange = first || keyEventAt_[mi];
         const bool meterChange = first || meterEventAt_[mi];
         // A written key beyond seven accidentals is respelled one letter over, which changes the
         // step distance to concert pitch.
@@ -504,10 +517,11 @@ private:
         out_ << "      <attributes>\n";
         if (first)
             out_ << "        <divisions>" << DIVISIONS << "</divisions>\n";
-        if (keyChange)
+        // The drum staff shows no key; it carries the song's, unprinted, for a song of drums alone.
+        if (keyChange && drums_)
+            writeKey(keys_.keyOfMeasure(m), false);
+        else if (keyChange)
             writeKey(spelling.written.key);
-        else if (drums_ && first)
-            out_ << "        <key print-object=\"no\"><fifths>0</fifths></key>\n";
         if (meterChange) {
             const std::uint8_t meter = meterOf_[mi];
             out_ << "        <time><beats>" << meter / 16 << "</beats><beat-type>" << (1 << (meter % 16))
@@ -544,20 +558,59 @@ private:
                 continue;
             // Tempi below 4 play as 4, as in the MIDI export.
             const int bpm = std::max<int>(tempo.value[i], 4);
-            if (bpm == lastTempo_)
-                continue;
-            lastTempo_ = bpm;
             const std::int32_t at = std::max(tempo.pos[i], ms) - ms;
             if (at > cursor) {
                 out_ << "      <forward><duration>" << static_cast<int>(at - cursor)
                      << "</duration></forward>\n";
                 cursor = at;
             }
+            // A tempo the song repeats shows no mark; a bare sound keeps it for reading back.
+            if (bpm == lastTempo_) {
+                out_ << "      <sound tempo=\"" << bpm << "\"/>\n";
+                continue;
+            }
+            lastTempo_ = bpm;
             out_ << "      <direction "
                     "placement=\"above\"><direction-type><metronome><beat-unit>quarter</beat-unit>"
                     "<per-minute>"
                  << bpm << "</per-minute></metronome></direction-type><staff>1</staff><sound tempo=\"" << bpm
                  << "\"/></direction>\n";
+        }
+        if (cursor > 0)
+            out_ << "      <backup><duration>" << static_cast<int>(cursor) << "</duration></backup>\n";
+    }
+
+    // The part's dynamics and pan points inside [ms, me) (the last measure takes those at its
+    // end too) as sound elements, placed with forward moves: dynamics as percent of the
+    // expression 90 stands for, pan in degrees, each with the decimals that give its value back.
+    void writeSounds(int p, std::int32_t ms, std::int32_t me) {
+        const EventRow& row = song_.row(p);
+        const bool last = me >= endTick_;
+        std::int32_t cursor = 0;
+        for (; soundIndex_ < row.count(); ++soundIndex_) {
+            const auto i = static_cast<std::size_t>(soundIndex_);
+            if (row.pos[i] >= me && !(last && row.pos[i] == me))
+                break;
+            if (row.kind[i] != KIND_DYNAMICS && row.kind[i] != KIND_PAN)
+                continue;
+            const std::int32_t at = std::max(row.pos[i], ms) - ms;
+            if (at > cursor) {
+                out_ << "      <forward><duration>" << static_cast<int>(at - cursor)
+                     << "</duration></forward>\n";
+                cursor = at;
+            }
+            char value[32];
+            if (row.kind[i] == KIND_DYNAMICS)
+                std::snprintf(value, sizeof value, "%.4f", row.value[i] * 100.0 / 90.0);
+            else
+                std::snprintf(value, sizeof value, "%.5f", (row.value[i] - 64) * 90.0 / 64.0);
+            std::string text(value);
+            while (text.back() == '0')
+                text.pop_back();
+            if (text.back() == '.')
+                text.pop_back();
+            out_ << "      <sound " << (row.kind[i] == KIND_DYNAMICS ? "dynamics" : "pan") << "=\"" << text
+                 << "\"/>\n";
         }
         if (cursor > 0)
             out_ << "      <backup><duration>" << static_cast<int>(cursor) << "</duration></backup>\n";
@@ -812,6 +865,7 @@ private:
     int previousDiatonic_ = 0;
     std::int32_t tempoIndex_ = 0;
     int lastTempo_ = -1;
+    std::int32_t soundIndex_ = 0;
     std::vector<PartNote> notes_;
     std::vector<bool> showAccidental_;
 

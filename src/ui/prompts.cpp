@@ -1,5 +1,6 @@
 #include "ui/prompts.h"
 
+#include "midi/midi_import_dialog.h"
 #include "ui/fonts.h"
 
 #include <QApplication>
@@ -20,17 +21,24 @@ Prompts::Answer DialogPrompts::askSaveChanges(QWidget* parent) {
 QString DialogPrompts::openFileName(QWidget* parent, const QString& folder) {
     QFileDialog dialog(parent, QStringLiteral("KNBファイルを開く"), folder);
     // Qt separates patterns with blanks; the MIDI entry is shown with the semicolon users know.
-    dialog.setNameFilters(
-        {QStringLiteral("KNBファイル(*.kn2 *.knb)"), QStringLiteral("標準MIDIファイル(*.mid *.midi)")});
+    dialog.setNameFilters({QStringLiteral("KNBファイル(*.kn2 *.knb)"),
+                           QStringLiteral("標準MIDIファイル(*.mid *.midi)"),
+                           QStringLiteral("MusicXMLファイル(*.musicxml *.xml *.mxl)")});
     if (auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-        types && types->count() == 2)
+        types && types->count() == 3) {
         types->setItemText(1, QStringLiteral("標準MIDIファイル(*.mid;*.midi)"));
+        types->setItemText(2, QStringLiteral("MusicXMLファイル(*.musicxml;*.xml;*.mxl)"));
+    }
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(QStringLiteral("kn2"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
+}
+
+std::optional<MidiImportOptions> DialogPrompts::askMidiImportOptions(QWidget* parent) {
+    return pokopen::askMidiImportOptions(parent);
 }
 
 namespace {

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "midi/smf_import.h"
 #include "recovery/recovery_offer.h"
 #include "ui/dialog_messages.h"
 
 #include <QDateTime>
 #include <QString>
+
+#include <optional>
 
 class QWidget;
 
@@ -19,6 +22,9 @@ public:
     virtual Answer askSaveChanges(QWidget* parent) = 0;
     // An empty string when the dialog is cancelled.
     virtual QString openFileName(QWidget* parent, const QString& folder) = 0;
+    // "MIDIファイルの読み込み設定", asked when a MIDI file is opened; nothing when cancelled.
+    // Unless a test says otherwise, the defaults.
+    virtual std::optional<MidiImportOptions> askMidiImportOptions(QWidget*) { return MidiImportOptions{}; }
     virtual QString saveFileName(QWidget* parent, const QString& folder, const QString& proposedName) = 0;
     virtual QString midiFileName(QWidget* parent, const QString& folder, const QString& proposedName) = 0;
     virtual QString musicXmlFileName(QWidget* parent, const QString& folder, const QString& proposedName) = 0;
@@ -65,6 +71,7 @@ public:
     }
     Answer askSaveChanges(QWidget* parent) override;
     QString openFileName(QWidget* parent, const QString& folder) override;
+    std::optional<MidiImportOptions> askMidiImportOptions(QWidget* parent) override;
     QString saveFileName(QWidget* parent, const QString& folder, const QString& proposedName) override;
     QString midiFileName(QWidget* parent, const QString& folder, const QString& proposedName) override;
     QString musicXmlFileName(QWidget* parent, const QString& folder, const QString& proposedName) override;

@@ -129,12 +129,59 @@ TEST_F(CliTest, MidiFilesConvertWithTheirReportOnStandardError) {
     const std::string bend("MThd\0\0\0\x06\0\0\0\x01\0\x18MTrk\0\0\0\x08\0\xE0\0\x40\0\xFF\x2F\0", 30);
     std::ofstream(path("bend.mid"), std::ios::binary) << bend;
     EXPECT_EQ(run({"convert", path("bend.mid"), path("bend.kn2")}), 0);
-    EXPECT_EQ(err_.str(), "pokopen-cli: " + path("bend.mid") + ": 除いたピッチベンド: 1個\n");
+    EXPECT_EQ(err_.str(), "pokopen-cli: " + path("bend.mid") + ": pitch bends dropped: 1\n");
 
     std::ofstream(path("cut.mid"), std::ios::binary) << bend.substr(0, 26);
     EXPECT_EQ(run({"convert", path("cut.mid"), path("cut.kn2")}), 1);
     EXPECT_EQ(err_.str().rfind("pokopen-cli: " + path("cut.mid") + ": byte 18: ", 0), 0u) << err_.str();
     EXPECT_FALSE(fs::exists(path("cut.kn2")));
+}
+
+// Whatever the tool reports about a file, in success or failure, is English: nothing but the
+// file's name (here plain ASCII) could hold other characters.
+TEST_F(CliTest, MessagesAboutFilesAreEnglish) {
+    // Every kind of adaptation the import reports (tempo 96.125 bpm, bend, pressure, controller,
+    // second program, system exclusive, identical notes, an unknown drum, a meter it cannot hold,
+    // a key it can, a meter inside a measure), and the refusals of each reader.
+    const std::vector<int> events = {0,    0xFF, 0x51, 0x03, 0x09, 0x88, 0x3C, 0,    0xE0, 0,    0x40, 0,
+                                     0xD0, 0x05, 0,    0xB0, 0x40, 0x7F, 0,    0xC0, 0x05, 0,    0xC0, 0x06,
+                                     0,    0xF0, 0x01, 0xF7, 0,    0x90, 0x3C, 0x64, 0,    0x90, 0x3C, 0x50,
+                                     0x05, 0x80, 0x3C, 0,    0,    0x99, 0x10, 0x64, 0,    0xFF, 0x58, 0x04,
+                                     0x05, 0x07, 0x18, 0x08, 0,    0xFF, 0x59, 0x02, 0x09, 0x00, 0x01, 0xFF,
+                                     0x58, 0x04, 0x03, 0x02, 0x18, 0x08, 0,    0xFF, 0x2F, 0};
+    std::string adapted("MThd\0\0\0\x06\0\0\0\x01\0\x18MTrk\0\0\0", 21);
+    adapted += static_cast<char>(events.size());
+    for (const int b : events)
+        adapted += static_cast<char>(b);
+    std::ofstream(path("adapted.mid"), std::ios::binary) << adapted;
+    std::ofstream(path("format2.mid"), std::ios::binary)
+        << std::string("MThd\0\0\0\x06\0\x02\0\x01\0\x18", 14);
+    std::ofstream(path("cut.mid"), std::ios::binary) << adapted.substr(0, 30);
+    std::ofstream(path("bad.kn2"), std::ios::binary) << "MorvelKNBv200\r\nt\r\nc\r\nx\r\n";
+    std::ofstream(path("score.txt"), std::ios::binary) << "0\n";
+    for (const std::string file :
+         {"adapted.mid", "format2.mid", "cut.mid", "bad.kn2", "score.txt", "gone.mid"}) {
+        SCOPED_TRACE(file);
+        run({"convert", "--grid", "96", path(file), path("out.kn2")});
+        std::string said = err_.str();
+        ASSERT_FALSE(said.empty());
+        for (std::size_t at; (at = said.find(path(file))) != std::string::npos;)
+            said.erase(at, path(file).size());
+        EXPECT_TRUE(std::all_of(said.begin(), said.end(), [](char c) { return c > 0 && c < 0x7F; })) << said;
+    }
+    // The file with every adaptation reported each of them.
+    run({"convert", "--grid", "96", path("adapted.mid"), path("out.kn2")});
+    const std::string report = err_.str();
+    EXPECT_GE(std::count(report.begin(), report.end(), '\n'), 10) << report;
+}
+
+TEST_F(CliTest, UnknownFileTypesAreRefusedNamingTheTypesRead) {
+    std::ofstream(path("score.musicxm"), std::ios::binary) << "<score-partwise/>\n";
+    EXPECT_EQ(run({"convert", path("score.musicxm"), path("out.kn2")}), 1);
+    EXPECT_EQ(err_.str(),
+              "pokopen-cli: " + path("score.musicxm") +
+                  ": is of no type that can be read (.kn2, .knb, .mid, .midi, .musicxml, .xml, .mxl)\n");
+    EXPECT_FALSE(fs::exists(path("out.kn2")));
 }
 
 TEST_F(CliTest, WrongUsageExitsWithTwo) {
@@ -143,6 +190,7 @@ TEST_F(CliTest, WrongUsageExitsWithTwo) {
     EXPECT_EQ(run({"frobnicate", "a"}), 2);
     EXPECT_EQ(run({"export-midi", "--fm", "a"}), 2);
     EXPECT_EQ(run({"export-musicxml", "a"}), 2);
+    EXPECT_EQ(run({"convert", "--grid", "64", "a.mid", "a.kn2"}), 2);
     EXPECT_NE(err_.str().find("usage:"), std::string::npos);
 }
 

@@ -416,7 +416,8 @@ TEST(OpenDialog, OffersSongFilesThenStandardMidiFilesOfAnyCase) {
     DialogPrompts prompts;
     EXPECT_TRUE(prompts.openFileName(nullptr, dir.path()).isEmpty());
     EXPECT_EQ(labels, (QStringList{QStringLiteral("KNBファイル(*.kn2 *.knb)"),
-                                   QStringLiteral("標準MIDIファイル(*.mid;*.midi)")}));
+                                   QStringLiteral("標準MIDIファイル(*.mid;*.midi)"),
+                                   QStringLiteral("MusicXMLファイル(*.musicxml;*.xml;*.mxl)")}));
     shownWithMidi.sort();
     EXPECT_EQ(shownWithMidi, (QStringList{"D.MIDI", "c.mid"}));
 }

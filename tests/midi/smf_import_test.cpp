@@ -4,6 +4,7 @@
 #include "midi/smf_reader.h"
 #include "model/new_song.h"
 #include "model/pitch.h"
+#include "model/song_file.h"
 #include "model/store_check.h"
 #include "model/text_codec.h"
 #include "model/timeline.h"
@@ -17,8 +18,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pokopen {
@@ -27,6 +30,8 @@ namespace {
 using testing::Bytes;
 using testing::smf;
 using Lines = std::vector<std::string>;
+// The times of the file as they are, on the song's grid of 96 a whole note.
+const MidiImportOptions EXACT{MidiGrid::Exact, false};
 
 // ---- Random songs of every feature ----
 
@@ -115,7 +120,7 @@ TEST(MidiImport, EverySongWritesTheSameFileAgainAfterItsImport) {
         Song imported = makeNewSong();
         const MidiImportResult r = importMidiFile(first, imported);
         ASSERT_TRUE(r.ok) << r.message;
-        EXPECT_EQ(r.report, Lines{});
+        EXPECT_EQ(japaneseLines(r.report), Lines{});
         EXPECT_EQ(checkStore(imported), "");
         EXPECT_EQ(imported.songTitle, song.songTitle);
         EXPECT_EQ(imported.songCopyright, song.songCopyright);
@@ -182,9 +187,9 @@ TEST(MidiImport, FormatZeroWithRunningStatusAndVelocityZeroOffsIsExact) {
                                    {0, {66, 100}}, // F sharp, in the key
                                    {48, {66, 0}}})});
     Song song = makeNewSong();
-    const MidiImportResult r = importMidiFile(file, song);
+    const MidiImportResult r = importMidiFile(file, song, EXACT);
     ASSERT_TRUE(r.ok) << r.message;
-    EXPECT_EQ(r.report, Lines{});
+    EXPECT_EQ(japaneseLines(r.report), Lines{});
     EXPECT_EQ(song.songTitle, "Tune");
     EXPECT_EQ(song.songCopyright, "(c) me");
     EXPECT_EQ(song.partInstrument[2], 40);
@@ -282,13 +287,39 @@ TEST(MidiImport, HandMadeFilesReportWhatTheyLost) {
          0,
          {{0, ON, C4, 0}, {24, OFF, C4, 0}},
          plain},
+        {"one key three times at one tick: one note, as long as the longest",
+         smf(0, 24,
+             {track({{0, {0x90, 62, 100}},
+                     {0, {0x90, 62, 100}},
+                     {0, {0x90, 62, 100}},
+                     {3, {0x80, 62, 0}},
+                     {3, {0x80, 62, 0}},
+                     {6, {0x80, 62, 0}}})}),
+         {"重なった同じ音をまとめた: 2個"},
+         0,
+         {{0, ON, D4, 0}, {12, OFF, D4, 0}},
+         plain},
+        {"96.125 bpm for 961 quarters: the song plays 961 * 812 us longer",
+         smf(0, 24,
+             {track(
+                 {{0, {0xFF, 0x51, 0x03, 0x09, 0x86, 0x3C}}, {0, {0x90, 60, 100}}, {23064, {0x80, 60, 0}}})}),
+         {"1分間の拍数（1～255の整数）に丸めたテンポ: 1個（長さの差: +0.78秒）"},
+         0,
+         {{0, ON, C4, 0}, {23064, OFF, C4, 0}},
+         plain},
+        {"times go to the nearest tick: 128.1 quarters to 128.083, half way up",
+         smf(0, 480, {track({{61488, {0x90, 60, 100}}, {2, {0x80, 60, 0}}})}),
+         {"時刻を格子（全音符の96分の1）に丸めたイベント: 2個"},
+         0,
+         {{3074, ON, C4, 0}, {3075, OFF, C4, 0}},
+         plain},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Song song = makeNewSong();
-        const MidiImportResult r = importMidiFile(c.file, song);
+        const MidiImportResult r = importMidiFile(c.file, song, EXACT);
         ASSERT_TRUE(r.ok) << r.message << " at " << r.offset;
-        EXPECT_EQ(r.report, c.report);
+        EXPECT_EQ(japaneseLines(r.report), c.report);
         EXPECT_EQ(notesOf(song, c.part), c.notes);
         EXPECT_EQ(song.row(SIGNATURE_ROW).events(), c.signatures);
         EXPECT_EQ(checkStore(song), "");
@@ -312,6 +343,145 @@ TEST(MidiImport, CurvesAndTheProgramsLeadInBecomeTheParts) {
     // The writer's setup (expression 100, pan 64 before "Start") is gone; the song's own remain.
     EXPECT_EQ(back.row(3), song.row(3));
     EXPECT_EQ(back.partTransposition[3], C_INSTRUMENT);
+}
+
+// ---- Played files on a coarser grid ----
+
+// Events at absolute ticks, in order, made relative.
+std::vector<std::pair<std::uint32_t, Bytes>> deltas(std::vector<std::pair<std::uint32_t, Bytes>> events) {
+    std::stable_sort(events.begin(), events.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::uint32_t at = 0;
+    for (auto& [tick, bytes] : events)
+        tick -= std::exchange(at, tick);
+    return events;
+}
+
+// A format 0 file of 480 ticks a quarter: notes at the given ticks, each 40 long, on keys that
+// never overlap.
+Bytes playedFile(const std::vector<std::uint32_t>& onsets) {
+    std::vector<std::pair<std::uint32_t, Bytes>> events;
+    for (std::size_t k = 0; k < onsets.size(); ++k) {
+        const auto key = static_cast<std::uint8_t>(48 + k % 24);
+        events.push_back({onsets[k], {0x90, key, 100}});
+        events.push_back({onsets[k] + 40, {0x80, key, 0}});
+    }
+    return smf(0, 480, {track(deltas(events))});
+}
+
+TEST(MidiImport, AutoPicksTheCoarsestGridTheOnsetsLieOn) {
+    struct Case {
+        const char* what;
+        std::vector<std::uint32_t> onsets;
+        MidiGrid grid;
+    };
+    const std::vector<Case> cases = {
+        {"quarters and eighths, up to 15 ticks off", {0, 495, 705, 960, 1455, 1695}, MidiGrid::Eighth},
+        {"sixteenths", {0, 128, 233, 360, 480}, MidiGrid::Sixteenth},
+        {"eighth triplets", {0, 165, 315, 480, 642}, MidiGrid::EighthTriplet},
+        {"sixteenth triplets", {0, 86, 157, 240, 480}, MidiGrid::SixteenthTriplet},
+        {"written sixteenths, exactly", {0, 120, 240, 600}, MidiGrid::Sixteenth},
+        {"written 32nds, exactly", {0, 60, 120, 180, 240}, MidiGrid::ThirtySecond},
+        {"written 32nd triplets, exactly", {0, 40, 80, 120}, MidiGrid::Exact},
+        {"played on no grid", {0, 50, 211, 333}, MidiGrid::Sixteenth},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Song song;
+        const MidiImportResult r = importMidiFile(playedFile(c.onsets), song);
+        ASSERT_TRUE(r.ok);
+        EXPECT_EQ(r.grid, c.grid);
+        EXPECT_EQ(checkStore(song), "");
+    }
+}
+
+TEST(MidiImport, EndsGoLegatoToTheNextOnsetOnlyWhenTidying) {
+    // On 16ths (120 ticks): a note ends at 400, the next starts at 425 (a quarter step apart,
+    // rounding to 480). Tidied, the first is legato to it; else the end keeps its time (20).
+    const Bytes file = smf(0, 480,
+                           {track({{0, {0x90, 60, 100}},
+                                   {400, {0x80, 60, 0}},
+                                   {25, {0x90, 62, 100}},
+                                   {175, {0x80, 62, 0}},
+                                   {0, {0x90, 64, 100}},
+                                   {10, {0x80, 64, 0}}})}); // 10 ticks: one step when tidied
+    struct Case {
+        MidiImportOptions options;
+        std::vector<Event> notes;
+    };
+    const std::vector<Case> cases = {
+        {{MidiGrid::Sixteenth, true},
+         {{0, ON, C4, 0},
+          {24, OFF, C4, 0},
+          {24, ON, D4, 0},
+          {30, OFF, D4, 0},
+          {30, ON, E4, 0},
+          {36, OFF, E4, 0}}},
+        {{MidiGrid::Sixteenth, false},
+         {{0, ON, C4, 0},
+          {20, OFF, C4, 0},
+          {24, ON, D4, 0},
+          {30, OFF, D4, 0},
+          {30, ON, E4, 0},
+          {31, OFF, E4, 0}}},
+        {EXACT,
+         {{0, ON, C4, 0},
+          {20, OFF, C4, 0},
+          {21, ON, D4, 0},
+          {30, OFF, D4, 0},
+          {30, ON, E4, 0},
+          {31, OFF, E4, 0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.options.grid) * 2 + c.options.tidyPlaying);
+        Song song;
+        ASSERT_TRUE(importMidiFile(file, song, c.options).ok);
+        EXPECT_EQ(notesOf(song, 0), c.notes);
+        EXPECT_EQ(checkStore(song), "");
+    }
+}
+
+// The example song as a player plays it: onsets up to 20 ms early or late, every note held for
+// 90 % of its length. Read on the automatic grid, the song's own notes come back.
+TEST(MidiImport, APlayedExampleComesBackAsWritten) {
+    Song example;
+    ASSERT_TRUE(loadSongFile(POKOPEN_EXAMPLE_SONG, example).ok());
+    SmfSequence written;
+    ASSERT_TRUE(parseSmf(buildMidiFile(example, false), written).ok);
+    ASSERT_EQ(written.tempo.back().usPerQuarter, 500000u); // 120 bpm after the lead-in
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<std::int64_t> jitter(-20000, 20000);
+    // Absolute ticks, 480 a quarter at 120 bpm, a quarter later than written (so that nothing
+    // starts before the file does).
+    std::vector<std::pair<std::uint32_t, Bytes>> events;
+    const auto tickOfUs = [](std::int64_t us) {
+        return static_cast<std::uint32_t>((us - 250000) * 480 / 500000 + 480);
+    };
+    std::map<int, std::int64_t> sounding; // channel * 128 + key -> played onset
+    for (const SmfEvent& e : written.events) {
+        if (!e.isNote())
+            continue;
+        const int id = (e.status & 0x0F) * 128 + e.data1;
+        if ((e.status & 0xF0) == 0x90 && e.data2 > 0) {
+            sounding[id] = e.timeUs;
+            continue;
+        }
+        const std::int64_t on = sounding[id], played = on + jitter(rng);
+        events.push_back(
+            {tickOfUs(played), {static_cast<std::uint8_t>(0x90 | (e.status & 0x0F)), e.data1, 90}});
+        events.push_back({tickOfUs(played + (e.timeUs - on) * 9 / 10),
+                          {static_cast<std::uint8_t>(0x80 | (e.status & 0x0F)), e.data1, 0}});
+    }
+    Song played;
+    const MidiImportResult r = importMidiFile(smf(0, 480, {track(deltas(events))}), played);
+    ASSERT_TRUE(r.ok) << r.english;
+    EXPECT_EQ(r.grid, MidiGrid::Eighth);
+    for (int part = 0; part < PART_ROWS; ++part) {
+        std::vector<Event> expected = notesOf(example, part);
+        for (Event& e : expected)
+            e.pos += 24;
+        EXPECT_EQ(notesOf(played, part), expected) << "part " << part + 1;
+    }
 }
 
 // ---- Spelling ----
@@ -371,7 +541,7 @@ TEST(MidiImport, NotesSoundingTogetherTakeDifferentSteps) {
                                                {0, {0x90, second, 100}},
                                                {24, {0x80, first, 0}},
                                                {0, {0x80, second, 0}}})}),
-                                   song)
+                                   song, EXACT)
                         .ok);
         return notesOf(song, 0);
     };

@@ -190,9 +190,9 @@ TEST_F(MusicXmlWriterTest, WritesKeyTimeAndTempoChangesWhereTheSongHasThem) {
     testing::addNote(song, 0, 96 + 72, 24, D5);
     const ReadScore read = exportSong(song);
     EXPECT_EQ(read.measure("P1", 2),
-              (Lines{"key 1 major", "time 3/4", "forward 24", "tempo 90 sound 90 at 24", "backup 24",
-                     "F#5 24 quarter v1 s1", "rest 24 quarter v1 s1", "rest 24 quarter v1 s1", "backup 72",
-                     "rest 72 measure v5 s2"}));
+              (Lines{"key 1 major", "time 3/4", "forward 24", "tempo 90 sound 90 at 24", "forward 24",
+                     "backup 48", "F#5 24 quarter v1 s1", "rest 24 quarter v1 s1", "rest 24 quarter v1 s1",
+                     "backup 72", "rest 72 measure v5 s2"}));
     EXPECT_EQ(read.measure("P1", 3).front(), "key -5 minor");
     EXPECT_EQ(voice(read, "P1", 3, 1).front(), "Db5 24 quarter v1 s1");
 }
@@ -209,8 +209,8 @@ TEST_F(MusicXmlWriterTest, WritesTheDrumPartOnAPercussionStaff) {
               (std::map<std::string, std::string>{
                   {"P10-I36", "バスドラム1"}, {"P10-I39", "スネア1"}, {"P10-I43", "閉ハイハット"}}));
     EXPECT_EQ(read.measure("P10", 1),
-              (Lines{"divisions 24", "key 0 -", "time 4/4", "clef percussion ", "tempo 120 sound 120 at 0",
-                     "X E4 P10-I36 24 quarter v1", "+X C5 P10-I39 24 quarter v1",
+              (Lines{"divisions 24", "key 0 major", "time 4/4", "clef percussion ",
+                     "tempo 120 sound 120 at 0", "X E4 P10-I36 24 quarter v1", "+X C5 P10-I39 24 quarter v1",
                      "X G5 P10-I43 12 eighth v1 head=x", "rest 12 eighth v1", "rest 48 half v1",
                      "barline light-heavy"}));
     EXPECT_EQ(read.notes, testing::soundingNotes(song));

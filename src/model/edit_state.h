@@ -2,8 +2,17 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace pokopen {
+
+// A note of the current part, named by its note-on tick and stored value (no two notes of one
+// value start at one tick).
+struct NoteRef {
+    std::int32_t pos = 0;
+    std::uint8_t value = 0;
+    friend bool operator==(const NoteRef&, const NoteRef&) = default;
+};
 
 // Editing state shared by the windows; not saved with the song.
 struct EditState {
@@ -22,6 +31,8 @@ struct EditState {
     std::int32_t lastEventRow = 0;
     std::uint8_t lastEventKind = 0;
     std::int32_t searchFrom = 0;
+    std::int32_t caret = 0;         // tick where the keyboard enters the next note
+    std::vector<NoteRef> selection; // the notes the arrow keys, Q/W and Delete act on
 };
 
 } // namespace pokopen

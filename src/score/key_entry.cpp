@@ -52,7 +52,8 @@ std::int32_t firstAfter(const EventRow& row, std::int32_t t) {
 
 // Index of the note-on named by ref, or -1.
 std::int32_t noteOnIndex(const EventRow& row, NoteRef ref) {
-    for (std::int32_t i = firstAtOrAfter(row, ref.pos); i < row.count() && row.pos[static_cast<std::size_t>(i)] == ref.pos; ++i) {
+    for (std::int32_t i = firstAtOrAfter(row, ref.pos);
+         i < row.count() && row.pos[static_cast<std::size_t>(i)] == ref.pos; ++i) {
         const Event e = row.at(i);
         if (e.kind == KIND_NOTE_ON && e.value == ref.value)
             return i;
@@ -103,8 +104,9 @@ bool overlapsRow(const EventRow& row, const EntryTarget& n, const std::vector<No
     return false;
 }
 
-// True when the notes put in overlap each other or a note that stays.
-bool editCollides(const EventRow& row, const NoteEdit& edit) {
+} // namespace
+
+bool noteEditCollides(const EventRow& row, const NoteEdit& edit) {
     for (std::size_t a = 0; a < edit.added.size(); ++a) {
         const EntryTarget& n = edit.added[a];
         if (overlapsRow(row, n, edit.removed))
@@ -117,6 +119,8 @@ bool editCollides(const EventRow& row, const NoteEdit& edit) {
     }
     return false;
 }
+
+namespace {
 
 std::uint8_t concertKeyAt(const Song& song, std::int32_t tick) {
     std::uint8_t key = KEY_C_MAJOR;
@@ -172,7 +176,7 @@ KeyOutcome replaceNotes(const Song& song, const KeyEntryPlace& place, const std:
         o.selection.push_back(refOf(n));
         o.audition.push_back(soundingKey(song, place.part, n.value, n.extra, n.start));
     }
-    if (editCollides(song.row(place.part), o.edit))
+    if (noteEditCollides(song.row(place.part), o.edit))
         return refusal(place);
     return o;
 }
@@ -221,7 +225,8 @@ std::optional<EntryTarget> noteOfWrittenStep(const Song& song, int part, const P
     return n;
 }
 
-KeyOutcome enterLetter(const Song& song, const KeyEntryPlace& place, const PaletteState& palette, char letter) {
+KeyOutcome enterLetter(const Song& song, const KeyEntryPlace& place, const PaletteState& palette,
+                       char letter) {
     const int cls = letterClass(letter);
     const std::int32_t length = enteredLength(place, palette);
     if (place.part == PERCUSSION_PART || cls < 0 || length <= 0 || place.caret < 0)
@@ -289,8 +294,7 @@ KeyOutcome moveBySemitone(const Song& song, const KeyEntryPlace& place, int by) 
             return moved;
         }
         const int key = soundingKey(song, place.part, n.value, n.extra, n.start) + by;
-        if (key < 0 || key > 127 ||
-            !spellNote(key, concertKeyAt(song, n.start), 0, moved.value, moved.extra))
+        if (key < 0 || key > 127 || !spellNote(key, concertKeyAt(song, n.start), 0, moved.value, moved.extra))
             return std::nullopt;
         if (!writtenStepShown(stepOfValue(moved.value) - writtenKeyAt(song, place.part, n.start).shift))
             return std::nullopt;
@@ -315,19 +319,20 @@ KeyOutcome moveBySteps(const Song& song, const KeyEntryPlace& place, int steps, 
 
 KeyOutcome scaleLengths(const Song& song, const KeyEntryPlace& place, bool halve) {
     const std::int32_t grid = place.tripletMode ? 4 : 3;
-    return moveSelected(song, place, NOTE_LENGTH_STEP, [&](const EntryTarget& n) -> std::optional<EntryTarget> {
-        const std::int32_t length = n.end - n.start;
-        EntryTarget scaled = n;
-        if (halve) {
-            // Half a length must still be a whole number of grid columns.
-            if (length % 2 != 0 || (length / 2) % grid != 0)
-                return std::nullopt;
-            scaled.end = n.start + length / 2;
-        } else {
-            scaled.end = n.start + 2 * length;
-        }
-        return scaled;
-    });
+    return moveSelected(song, place, NOTE_LENGTH_STEP,
+                        [&](const EntryTarget& n) -> std::optional<EntryTarget> {
+                            const std::int32_t length = n.end - n.start;
+                            EntryTarget scaled = n;
+                            if (halve) {
+                                // Half a length must still be a whole number of grid columns.
+                                if (length % 2 != 0 || (length / 2) % grid != 0)
+                                    return std::nullopt;
+                                scaled.end = n.start + length / 2;
+                            } else {
+                                scaled.end = n.start + 2 * length;
+                            }
+                            return scaled;
+                        });
 }
 
 KeyOutcome deleteSelected(const Song& song, const KeyEntryPlace& place) {
@@ -397,7 +402,8 @@ std::optional<EntryTarget> findNote(const EventRow& row, NoteRef ref) {
 
 std::vector<NoteRef> notesStartingAt(const EventRow& row, std::int32_t t) {
     std::vector<NoteRef> refs;
-    for (std::int32_t i = firstAtOrAfter(row, t); i < row.count() && row.pos[static_cast<std::size_t>(i)] == t; ++i)
+    for (std::int32_t i = firstAtOrAfter(row, t);
+         i < row.count() && row.pos[static_cast<std::size_t>(i)] == t; ++i)
         if (row.kind[static_cast<std::size_t>(i)] == KIND_NOTE_ON)
             refs.push_back({t, row.value[static_cast<std::size_t>(i)]});
     return refs;
@@ -409,7 +415,8 @@ std::optional<std::int32_t> nextStop(const Song& song, const EventRow& row, std:
         return std::nullopt;
     const std::int32_t m = tickToMeasure(song.store, t);
     std::int32_t stop = measureToTick(song.store, m + 1);
-    for (std::int32_t i = firstAfter(row, t); i < row.count() && row.pos[static_cast<std::size_t>(i)] < stop; ++i)
+    for (std::int32_t i = firstAfter(row, t); i < row.count() && row.pos[static_cast<std::size_t>(i)] < stop;
+         ++i)
         if (row.kind[static_cast<std::size_t>(i)] == KIND_NOTE_ON) {
             stop = row.pos[static_cast<std::size_t>(i)];
             break;
@@ -425,12 +432,21 @@ std::optional<std::int32_t> previousStop(const Song& song, const EventRow& row, 
     std::int32_t stop = measureToTick(song.store, m);
     if (stop >= t)
         stop = measureToTick(song.store, m - 1);
-    for (std::int32_t i = firstAtOrAfter(row, t) - 1; i >= 0 && row.pos[static_cast<std::size_t>(i)] > stop; --i)
+    for (std::int32_t i = firstAtOrAfter(row, t) - 1; i >= 0 && row.pos[static_cast<std::size_t>(i)] > stop;
+         --i)
         if (row.kind[static_cast<std::size_t>(i)] == KIND_NOTE_ON) {
             stop = row.pos[static_cast<std::size_t>(i)];
             break;
         }
     return stop;
+}
+
+std::int32_t measureShowingCaret(const EventStore& store, std::int32_t shown, std::int32_t caret) {
+    if (caret >= measureToTick(store, shown) && caret <= measureToTick(store, shown + 1))
+        return shown;
+    if (caret >= songEndTick(store))
+        return MAX_MEASURES - 1;
+    return tickToMeasure(store, std::max(caret, 0));
 }
 
 int soundingKey(const Song& song, int part, std::uint8_t value, std::int8_t extra, std::int32_t pos) {
@@ -514,10 +530,11 @@ bool applyKeyOutcome(SongDocument& doc, int part, const KeyOutcome& outcome) {
     if (outcome.refused || outcome.edit.empty())
         return false;
     // Undo shows the measure where the first note changed.
-    const std::int32_t at = outcome.edit.added.empty() ? outcome.edit.removed.front().pos
-                                                        : outcome.edit.added.front().start;
+    const std::int32_t at =
+        outcome.edit.added.empty() ? outcome.edit.removed.front().pos : outcome.edit.added.front().start;
     const EditPlace place{part, tickToMeasure(doc.song().store, at), EditPage::Score};
-    return doc.change(outcome.stepName, place, [&](Song& song) { applyNoteEdit(song.row(part), outcome.edit); });
+    return doc.change(outcome.stepName, place,
+                      [&](Song& song) { applyNoteEdit(song.row(part), outcome.edit); });
 }
 
 } // namespace pokopen

@@ -61,9 +61,9 @@ struct NoteEdit {
 };
 
 struct KeyOutcome {
-    bool refused = false;  // beep; nothing changes
-    std::string stepName;  // the step's name when the song changes
-    NoteEdit edit;         // in the current part
+    bool refused = false; // beep; nothing changes
+    std::string stepName; // the step's name when the song changes
+    NoteEdit edit;        // in the current part
     std::int32_t caret = 0;
     std::vector<NoteRef> selection;
     std::vector<int> audition; // MIDI keys of the notes entered or changed
@@ -81,6 +81,9 @@ bool pressLengthKey(PaletteState& palette, char key);
 // measure). False when there is no change to make.
 bool applyKeyOutcome(SongDocument& doc, int part, const KeyOutcome& outcome);
 
+// True when the notes put in overlap each other or a note of their value that stays.
+bool noteEditCollides(const EventRow& row, const NoteEdit& edit);
+
 // The change itself, on the part's row; the outcome has checked that it fits.
 void applyNoteEdit(EventRow& row, const NoteEdit& edit);
 
@@ -94,6 +97,10 @@ std::optional<EntryTarget> findNote(const EventRow& row, NoteRef ref);
 // measure start, whichever is nearer; nothing at the song's end (start).
 std::optional<std::int32_t> nextStop(const Song& song, const EventRow& row, std::int32_t t);
 std::optional<std::int32_t> previousStop(const Song& song, const EventRow& row, std::int32_t t);
+
+// The measure to show for the caret: the shown one while the caret lies in it or at its end,
+// otherwise the one that holds it (the last measure for the song's end).
+std::int32_t measureShowingCaret(const EventStore& store, std::int32_t shown, std::int32_t caret);
 
 // The notes of the row that start at `t`.
 std::vector<NoteRef> notesStartingAt(const EventRow& row, std::int32_t t);

@@ -20,7 +20,8 @@ using testing::addNote;
 using testing::setSignature;
 
 // Written (and, for a C instrument in C major, stored) steps of the treble octave.
-constexpr std::uint8_t C5 = 16, B4 = 17, A4 = 18, G4 = 19, F4 = 20, E4 = 21, D4 = 22, C4 = 23, B3 = 24, G3 = 26;
+constexpr std::uint8_t C5 = 16, B4 = 17, A4 = 18, G4 = 19, F4 = 20, E4 = 21, D4 = 22, C4 = 23, B3 = 24,
+                       G3 = 26;
 
 struct Note {
     std::int32_t start, end;
@@ -107,7 +108,8 @@ struct Typist {
         const EventRow& row = doc.song().row(at.part);
         for (std::int32_t i = 0; i < row.count(); ++i)
             if (row.kind[static_cast<std::size_t>(i)] == KIND_NOTE_ON) {
-                const auto n = findNote(row, {row.pos[static_cast<std::size_t>(i)], row.value[static_cast<std::size_t>(i)]});
+                const auto n = findNote(
+                    row, {row.pos[static_cast<std::size_t>(i)], row.value[static_cast<std::size_t>(i)]});
                 out.push_back({n->start, n->end, n->value, n->extra});
             }
         std::sort(out.begin(), out.end(), [](const Note& a, const Note& b) {
@@ -126,13 +128,13 @@ TEST(KeyEntry, LetterGoesToTheNearestStepOfTheLastNotesHighest) {
         std::uint8_t last; // stored value of the last note entered
     };
     const Case cases[] = {
-        {"c", C4}, {"b", B4}, {"e", E4}, // nothing before the caret: C4 .. B4
-        {"cb", B3},                      // one step down beats six up
-        {"cg", G3},                      // three down beats four up
-        {"cf", F4},                      // three up beats four down
-        {"cc", C4},                      // the same letter stays in its octave
-        {"cEGa", A4},                    // from the chord's highest, G4
-        {"ceg 0 b", B4},                 // a rest keeps the note before it as the reference
+        {"c", C4},       {"b", B4}, {"e", E4}, // nothing before the caret: C4 .. B4
+        {"cb", B3},                            // one step down beats six up
+        {"cg", G3},                            // three down beats four up
+        {"cf", F4},                            // three up beats four down
+        {"cc", C4},                            // the same letter stays in its octave
+        {"cEGa", A4},                          // from the chord's highest, G4
+        {"ceg 0 b", B4},                       // a rest keeps the note before it as the reference
     };
     for (const Case& c : cases) {
         Typist t;
@@ -168,7 +170,7 @@ TEST(KeyEntry, ShiftLetterBuildsAChordAboveAndKeepsTheCaret) {
 TEST(KeyEntry, CaretCrossesMeasureEndsAndMeterChanges) {
     Typist t;
     setSignature(writableSong(t.doc), KIND_METER, 1, 0x32); // measure 2 in 3/4
-    ASSERT_TRUE(t.type("6c 50d 7e"));                         // half, quarter rest, quarter, whole
+    ASSERT_TRUE(t.type("6c 50d 7e"));                       // half, quarter rest, quarter, whole
     EXPECT_EQ(t.notes(), (std::vector<Note>{{0, 48, C4, 0}, {72, 96, D4, 0}, {96, 192, E4, 0}}));
     EXPECT_EQ(t.at.caret, 192); // past measure 2 (96..168) into measure 3 (168..240)
     // Left and Right stop at note starts and at measure starts, whichever comes first.
@@ -196,17 +198,17 @@ TEST(KeyEntry, SemitonesAreSpelledAsTheKeyWritesThem) {
         std::int8_t extraAfter;
     };
     const Case cases[] = {
-        {14, C4, 0, EntryKey::SemitoneUp, C4, 1},     // C major: C sharp
-        {14, E4, 0, EntryKey::SemitoneUp, F4, 0},     // E up is F
-        {14, C4, 0, EntryKey::SemitoneDown, B3, 0},   // C down is B
-        {16, F4, 0, EntryKey::SemitoneUp, G4, 0},     // G major: F sharp up is G
-        {16, F4, 0, EntryKey::SemitoneDown, F4, -1},  // F sharp down is F natural
-        {12, C4, 0, EntryKey::SemitoneUp, D4, -1},    // F major: D flat
-        {15, G4, 0, EntryKey::SemitoneUp, G4, 1},     // A minor: the raised seventh
-        {13, B4, 0, EntryKey::SemitoneUp, B4, 1},     // D minor: B flat up is the raised sixth
-        {13, C4, 0, EntryKey::SemitoneUp, C4, 1},     // D minor: C sharp, the raised seventh
-        {14, C4, 1, EntryKey::OctaveDown, 30, 1},     // octave: same spelling
-        {16, G4, 0, EntryKey::StepDown, F4, 0},       // a staff step takes the key's accidental
+        {14, C4, 0, EntryKey::SemitoneUp, C4, 1},    // C major: C sharp
+        {14, E4, 0, EntryKey::SemitoneUp, F4, 0},    // E up is F
+        {14, C4, 0, EntryKey::SemitoneDown, B3, 0},  // C down is B
+        {16, F4, 0, EntryKey::SemitoneUp, G4, 0},    // G major: F sharp up is G
+        {16, F4, 0, EntryKey::SemitoneDown, F4, -1}, // F sharp down is F natural
+        {12, C4, 0, EntryKey::SemitoneUp, D4, -1},   // F major: D flat
+        {15, G4, 0, EntryKey::SemitoneUp, G4, 1},    // A minor: the raised seventh
+        {13, B4, 0, EntryKey::SemitoneUp, B4, 1},    // D minor: B flat up is the raised sixth
+        {13, C4, 0, EntryKey::SemitoneUp, C4, 1},    // D minor: C sharp, the raised seventh
+        {14, C4, 1, EntryKey::OctaveDown, 30, 1},    // octave: same spelling
+        {16, G4, 0, EntryKey::StepDown, F4, 0},      // a staff step takes the key's accidental
         {14, C4, 1, EntryKey::StepUp, D4, 0},
     };
     for (const Case& c : cases) {
@@ -410,11 +412,13 @@ struct Model {
             if (!free(moved[a], selection))
                 return false;
             for (std::size_t b = a + 1; b < moved.size(); ++b)
-                if (moved[a].value == moved[b].value && moved[a].start < moved[b].end && moved[b].start < moved[a].end)
+                if (moved[a].value == moved[b].value && moved[a].start < moved[b].end &&
+                    moved[b].start < moved[a].end)
                     return false;
         }
         std::erase_if(notes, [&](const Note& n) {
-            return std::find(selection.begin(), selection.end(), NoteRef{n.start, n.value}) != selection.end();
+            return std::find(selection.begin(), selection.end(), NoteRef{n.start, n.value}) !=
+                   selection.end();
         });
         selection.clear();
         for (const Note& m : moved) {
@@ -453,7 +457,8 @@ struct Model {
     bool erase() {
         const auto before = notes.size();
         std::erase_if(notes, [&](const Note& n) {
-            return std::find(selection.begin(), selection.end(), NoteRef{n.start, n.value}) != selection.end();
+            return std::find(selection.begin(), selection.end(), NoteRef{n.start, n.value}) !=
+                   selection.end();
         });
         if (notes.size() == before)
             return false;

@@ -38,13 +38,12 @@ BENCHMARK(BM_CurveEditAtLastMeasure)->Unit(benchmark::kMillisecond);
 // The same step with "全パート": every part row in turn.
 void BM_CurveEditAllPartsAtLastMeasure(benchmark::State& state) {
     Song& song = curveStressSong();
-    EditState edit;
     const std::int32_t tick = measureToTick(song.store, 999) + 24;
     std::uint8_t value = 10;
     for (auto _ : state) {
         value = value == 10 ? 20 : 10;
         benchmark::DoNotOptimize(
-            applyCurveStroke(song, edit, CurveKind::Pan, CurveMode::Input, true, {tick, value}));
+            applyCurveStroke(song, 0, CurveKind::Pan, CurveMode::Input, true, {tick, value}));
     }
     for (int part = 0; part < PART_ROWS; ++part)
         editPanPoint(song, part, tick, 0, CurveMode::Delete);
@@ -88,9 +87,9 @@ BENCHMARK(BM_KeyChangeAndBack)->Unit(benchmark::kMicrosecond);
 
 void BM_JumpToEnd(benchmark::State& state) {
     const Song& song = curveStressSong();
-    EditState edit;
+    LastJump last;
     for (auto _ : state)
-        benchmark::DoNotOptimize(songEndTarget(song, edit).measure);
+        benchmark::DoNotOptimize(songEndTarget(song, last).measure);
 }
 BENCHMARK(BM_JumpToEnd)->Unit(benchmark::kMicrosecond);
 

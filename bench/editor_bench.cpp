@@ -61,7 +61,7 @@ void BM_EditorGridRepaint(benchmark::State& state) {
     bench::ensureApplication();
     SongDocument session;
     writableSong(session) = editorStressSong();
-    session.state.currentMeasure = 500;
+    session.setCurrentMeasure(500);
     TfrmEditor window(session);
     for (auto _ : state)
         window.drawEditorGrid();

@@ -25,12 +25,12 @@ const Song& stressSong() {
 }
 
 // Points at measure 1000 of `part`, at a tick and staff row where the stress song has no note.
-void pointAt(SongDocument& doc, int part, int tick, int row) {
-    doc.state.currentPart = part;
-    doc.state.currentMeasure = MAX_MEASURES - 1;
-    doc.state.tripletMode = false;
+ScorePointer pointAt(SongDocument& doc, int part, int tick, int row) {
+    doc.setCurrentPart(part);
+    doc.setCurrentMeasure(MAX_MEASURES - 1);
+    doc.setTripletMode(false);
     doc.palette.noteLength = 12;
-    rememberScorePointer(doc.state, NOTE_ENTRY_FIRST_COLUMN_X + 3 * tick, 9 * row + 4);
+    return scorePointerAt(NOTE_ENTRY_FIRST_COLUMN_X + 3 * tick, 9 * row + 4);
 }
 
 void BM_SnapshotOfTheWholeSong(benchmark::State& state) {
@@ -50,8 +50,9 @@ void BM_HistoryOf200NoteEntries(benchmark::State& state) {
         state.ResumeTiming();
         int entered = 0;
         for (int n = 0; n < 200; ++n) {
-            pointAt(doc, n % PART_ROWS == PERCUSSION_PART ? 0 : n % PART_ROWS, 12 * (n % 8), n / 8);
-            entered += enterNoteAtPointer(doc) ? 1 : 0;
+            const ScorePointer at =
+                pointAt(doc, n % PART_ROWS == PERCUSSION_PART ? 0 : n % PART_ROWS, 12 * (n % 8), n / 8);
+            entered += enterNoteAtPointer(doc, at) ? 1 : 0;
         }
         if (entered != 200 || doc.stepCount() != 200)
             state.SkipWithError("a note was refused");
@@ -80,8 +81,7 @@ void BM_NoteEntryUndoRedoWithStaff(benchmark::State& state) {
     for (auto _ : state) {
         if (which != 0)
             state.PauseTiming();
-        pointAt(w.session(), 0, 48, 2);
-        if (!enterNoteAtPointer(w.session()))
+        if (!enterNoteAtPointer(w.session(), pointAt(w.session(), 0, 48, 2)))
             state.SkipWithError("the note was refused");
         w.drawStaff();
         if (which == 0)

@@ -19,12 +19,12 @@ SongDocument& stressSession() {
 }
 
 // Points at measure 1000, whose notes are all of one step: a click on another row is accepted.
-void pointAtLastMeasure(SongDocument& s, int part, int tick, int y) {
-    s.state.currentPart = part;
-    s.state.currentMeasure = 999;
-    s.state.tripletMode = false;
+ScorePointer pointAtLastMeasure(SongDocument& s, int part, int tick, int y) {
+    s.setCurrentPart(part);
+    s.setCurrentMeasure(999);
+    s.setTripletMode(false);
     s.palette.noteLength = 24;
-    rememberScorePointer(s.state, 82 + 3 * tick, y);
+    return scorePointerAt(82 + 3 * tick, y);
 }
 
 // A click that enters a note at the end of a full part row, then the double click that takes it
@@ -32,8 +32,8 @@ void pointAtLastMeasure(SongDocument& s, int part, int tick, int y) {
 void BM_ClickEnterAndDeleteAtSongEnd(benchmark::State& state) {
     SongDocument& s = stressSession();
     for (auto _ : state) {
-        pointAtLastMeasure(s, 0, 48, 0);
-        if (!enterNoteAtPointer(s) || !deleteNoteAtPointer(s))
+        const ScorePointer at = pointAtLastMeasure(s, 0, 48, 0);
+        if (!enterNoteAtPointer(s, at) || !deleteNoteAtPointer(s, at))
             state.SkipWithError("entry or deletion refused");
     }
     state.counters["row_events"] = static_cast<double>(s.song().row(0).count());
@@ -44,9 +44,9 @@ BENCHMARK(BM_ClickEnterAndDeleteAtSongEnd)->Unit(benchmark::kMicrosecond);
 void BM_ClickEnterAndDeleteAtSongStart(benchmark::State& state) {
     SongDocument& s = stressSession();
     for (auto _ : state) {
-        pointAtLastMeasure(s, 3, 0, 0);
-        s.state.currentMeasure = 0;
-        if (!enterNoteAtPointer(s) || !deleteNoteAtPointer(s))
+        const ScorePointer at = pointAtLastMeasure(s, 3, 0, 0);
+        s.setCurrentMeasure(0);
+        if (!enterNoteAtPointer(s, at) || !deleteNoteAtPointer(s, at))
             state.SkipWithError("entry or deletion refused");
     }
 }
@@ -57,8 +57,7 @@ void BM_ClickRefusedAtSongEnd(benchmark::State& state) {
     SongDocument& s = stressSession();
     // The notes of measure 1000 in part 1 are of value 14 + 999 % 20 = 33: written row 33 - 7.
     for (auto _ : state) {
-        pointAtLastMeasure(s, 0, 48, (33 - 7) * 9);
-        if (enterNoteAtPointer(s))
+        if (enterNoteAtPointer(s, pointAtLastMeasure(s, 0, 48, (33 - 7) * 9)))
             state.SkipWithError("overlapping note accepted");
     }
 }

@@ -21,8 +21,8 @@ const Song& staffStressSong() {
     return song;
 }
 
-EditState stateAt(int part, int measure) {
-    EditState state;
+Editing stateAt(int part, int measure) {
+    Editing state;
     state.currentPart = part;
     state.currentMeasure = measure;
     return state;
@@ -30,7 +30,7 @@ EditState stateAt(int part, int measure) {
 
 void BM_StaffLayout(benchmark::State& bench) {
     const Song& song = staffStressSong();
-    const EditState state = stateAt(static_cast<int>(bench.range(0)), static_cast<int>(bench.range(1)));
+    const Editing state = stateAt(static_cast<int>(bench.range(0)), static_cast<int>(bench.range(1)));
     std::size_t marks = 0;
     for (auto _ : bench) {
         const StaffLayout layout = layoutStaff(song, state);
@@ -48,7 +48,7 @@ BENCHMARK(BM_StaffLayout)->ArgsProduct({{0, PERCUSSION_PART}, {0, 500, 999}})->U
 void BM_StaffRepaint(benchmark::State& bench) {
     bench::ensureApplication();
     const Song& song = staffStressSong();
-    const EditState state = stateAt(static_cast<int>(bench.range(0)), static_cast<int>(bench.range(1)));
+    const Editing state = stateAt(static_cast<int>(bench.range(0)), static_cast<int>(bench.range(1)));
     QImage score(STAFF_IMAGE_WIDTH, STAFF_IMAGE_HEIGHT, QImage::Format_RGB32);
     QImage names(DRUM_NAMES_WIDTH, STAFF_IMAGE_HEIGHT, QImage::Format_RGB32);
     for (auto _ : bench) {

@@ -1,10 +1,10 @@
 #include "app/cli.h"
 
 #include "app/version.h"
+#include "document/editing.h"
 #include "midi/any_song_file.h"
 #include "midi/midi_file.h"
 #include "midi/song_loader.h"
-#include "model/edit_state.h"
 #include "model/song_end.h"
 #include "model/song_file.h"
 #include "model/text_codec.h"
@@ -42,10 +42,9 @@ int info(const std::string& path, std::ostream& out, std::ostream& err) {
     Song song;
     if (!load(path, song, err))
         return 1;
-    EditState state;
     // A note that runs to the very end of the song stops at the start of measure 1001, which
     // does not exist: the song ends in the last measure, as jump to end shows it.
-    const std::int32_t end = std::min(findSongEnd(song, state), MAX_MEASURES - 1);
+    const std::int32_t end = std::min(findSongEnd(song).measure, MAX_MEASURES - 1);
     out << "title: " << decodeSongText(song.songTitle).toStdString() << "\n";
     out << "copyright: " << decodeSongText(song.songCopyright).toStdString() << "\n";
     const SongFileKind kind = songFileKindOfPath(path);

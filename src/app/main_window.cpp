@@ -115,7 +115,8 @@ TfrmMain::TfrmMain(const QStringList& arguments, std::unique_ptr<Prompts> prompt
     find_ = new TfrmFind(session_, this);
     // While test play plays, the measure shown and a line on the staff and the graphs follow it.
     follower_ = new PlayFollower(
-        {[this] { return session_.state.currentMeasure; }, [this](std::int32_t m) { showMeasure(m); }}, this);
+        {[this] { return session_.editing().currentMeasure; }, [this](std::int32_t m) { showMeasure(m); }},
+        this);
     follower_->addPage(scorePage_->imgScore(), tickX);
     for (QWidget* page : {static_cast<QWidget*>(expPage_), static_cast<QWidget*>(tempoPage_),
                           static_cast<QWidget*>(panPage_)})
@@ -360,9 +361,13 @@ void TfrmMain::buildPages(QWidget* client) {
     pagMain->addTab(tabPart, QStringLiteral("パート設定"));
     connect(pagMain, &QTabWidget::currentChanged, this, &TfrmMain::tabChanged);
 
-    // Pages redraw themselves after their own edits; Save and the Edit menu follow the document.
-    connect(signaturePage_, &SignaturePage::signaturesChanged, this, &TfrmMain::drawStaff);
-    session_.addStatusListener([this] { showDocumentStatus(); });
+    // Each page redraws itself from the document's changes; the caption, Save and the Edit menu
+    // follow the document's status, and the selectors its editing state.
+    statusSubscription_ = session_.subscribeStatus([this] { showDocumentStatus(); });
+    editingSubscription_ = session_.subscribe([this](const SongChange& c) {
+        if (c.editing != 0)
+            showEditing(c);
+    });
 
     // Notes are entered, deleted and auditioned with the mouse on the staff image.
     noteEntry_ = new NoteEntryController(session_, *midiOut_, this);
@@ -375,12 +380,11 @@ void TfrmMain::buildPages(QWidget* client) {
 
     // Keyboard entry: keys reach it through the application's event filter (see eventFilter).
     keyEntry_ = new KeyEntryController(session_, noteEntry_->audition(), this);
-    connect(keyEntry_, &KeyEntryController::caretMoved, this, &TfrmMain::showCaret);
     connect(keyEntry_, &KeyEntryController::paletteChanged, this, [this] { palette_->showPaletteState(); });
     connect(keyEntry_, &KeyEntryController::measureWanted, this, &TfrmMain::showMeasure);
     connect(keyEntry_, &KeyEntryController::songEndWanted, this, &TfrmMain::mnuJumpEndClick);
     connect(scorePage_, &ScorePage::scoreWheel, this, [this](int by) {
-        showMeasure(std::clamp(session_.state.currentMeasure + by, 0, MAX_MEASURES - 1));
+        showMeasure(std::clamp(session_.editing().currentMeasure + by, 0, MAX_MEASURES - 1));
     });
     qApp->installEventFilter(this);
 }
@@ -400,20 +404,29 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TfrmMain::showCaret() {
-    const std::int32_t m =
-        measureShowingCaret(session_.song().store, session_.state.currentMeasure, session_.state.caret);
-    if (m == session_.state.currentMeasure) {
-        drawStaff();
-        return;
+void TfrmMain::showEditing(const SongChange& change) {
+    const Editing& e = session_.editing();
+    if (change.touches(EditingField::Part))
+        showCurrentPart();
+    if (change.touches(EditingField::Measure)) {
+        lblMeas->setText(QString::number(e.currentMeasure + 1) + QStringLiteral("小節目"));
+        const QSignalBlocker quiet(barMeas); // the bar shows the measure; it does not set it again
+        barMeas->setValue(e.currentMeasure + 1);
+        if (follower_)
+            follower_->measureChanged(); // unless it was the follower's own turn, it stops following
     }
-    caretShowsMeasure_ = true;
-    showMeasure(m);
-    caretShowsMeasure_ = false;
+    if (change.touches(EditingField::Triplet)) {
+        mnuDivide->setChecked(e.tripletMode);
+        tolDivide->setChecked(e.tripletMode);
+    }
+    if (change.touches(EditingField::Fm)) {
+        mnuFM->setChecked(e.fmMode);
+        tolFM->setChecked(e.fmMode);
+    }
 }
 
 void TfrmMain::formCreate(const QStringList& arguments) {
-    session_.state.fmMode = false;
+    session_.setFmMode(false);
     // Autosaves of programs that are gone come first; a restored song takes the place of the
     // command line's song.
     if (recovery_->offerAtStartUp()) {
@@ -478,32 +491,13 @@ void TfrmMain::newSongCommand() {
 }
 
 void TfrmMain::resetView() {
-    EditState& st = session_.state;
+    // The document has put the editing state back to the song's start (first part, first
+    // measure, middle view, no triplets) and the pages follow it; what is left are the window's
+    // own choices.
     pagMain->setCurrentWidget(tabScore);
-    st.currentPart = 0;
-    showCurrentPart();
-    st.currentMeasure = 0;
-    st.caret = 0;
-    st.selection.clear();
-    lblMeas->setText(QStringLiteral("1小節目"));
-    {
-        const QSignalBlocker quiet(barMeas); // the views are redrawn below once
-        barMeas->setValue(1);
-    }
-    st.scoreView = 1;
-    scorePage_->showScoreView();
-    st.tripletMode = false;
-    mnuDivide->setChecked(false);
-    tolDivide->setChecked(false);
     expPage_->setAllParts(false);
     panPage_->setAllParts(false);
     partPage_->barTone()->setValue(69);
-    drawStaff();
-    drawDynamicsGraph();
-    drawTempoGraph();
-    drawPanGraph();
-    updateSignatureTab();
-    showPartSettings();
 }
 
 void TfrmMain::mnuNewClick() {
@@ -636,26 +630,16 @@ void TfrmMain::mnuRedoClick() {
 }
 
 void TfrmMain::showEditPlace(const EditPlace& place) {
-    // As a jump: the part, the measure and the page of the step become current, and every view
-    // shows the song as it now is.
-    session_.state.currentPart = std::clamp(place.part, 0, PART_ROWS - 1);
-    showCurrentPart();
-    {
-        const QSignalBlocker quiet(barMeas);
-        showMeasure(std::clamp(place.measure, 0, MAX_MEASURES - 1));
-    }
-    barMeasChange(barMeas->value());
-    showPartSettings();
+    // As a jump: the part, the measure and the page of the step become current; every view
+    // already shows the song as it now is.
+    session_.setCurrentPart(place.part);
+    session_.setCurrentMeasure(place.measure);
     showPage(place.page);
 }
 
 void TfrmMain::showPage(EditPage page) {
     QWidget* const tabs[] = {tabScore, tabExp, tabTempo, tabPan, tabAlter, tabPart};
-    QWidget* tab = tabs[static_cast<std::size_t>(page)];
-    if (pagMain->currentWidget() == tab)
-        tabChanged(); // already on view: show the new part and measure
-    else
-        pagMain->setCurrentWidget(tab);
+    pagMain->setCurrentWidget(tabs[static_cast<std::size_t>(page)]);
 }
 
 void TfrmMain::mnuExitClick() {
@@ -668,9 +652,9 @@ void TfrmMain::mnuSetClick() {
 
 void TfrmMain::mnuFMClick() {
     // Off at once; on only after the warning is answered Yes. Not an edit of the song.
-    EditState& st = session_.state;
-    const bool on = !st.fmMode && askFmModeOn(this, *prompts_);
-    st.fmMode = on;
+    const bool on = !session_.editing().fmMode && askFmModeOn(this, *prompts_);
+    session_.setFmMode(on);
+    // The menu item and the button toggle themselves when clicked: show the mode as it is.
     mnuFM->setChecked(on);
     tolFM->setChecked(on);
 }
@@ -695,7 +679,7 @@ void TfrmMain::mnuMidiOutClick() {
     bool written = false;
     {
         WaitScope wait(this);
-        written = writeMidiFile(path.toStdString(), session_.song(), session_.state.fmMode);
+        written = writeMidiFile(path.toStdString(), session_.song(), session_.editing().fmMode);
     }
     // A file that could not be written is said so, never passed over as a success.
     if (!written)
@@ -755,16 +739,11 @@ void TfrmMain::dropEvent(QDropEvent* event) {
 }
 
 void TfrmMain::selectPart(int part) {
-    session_.state.currentPart = part;
-    showCurrentPart();
-    drawStaff();
-    drawDynamicsGraph();
-    drawPanGraph();
-    showPartSettings();
+    session_.setCurrentPart(part); // the selectors and the views follow the document's change
 }
 
 void TfrmMain::showCurrentPart() {
-    const int part = session_.state.currentPart;
+    const int part = session_.editing().currentPart;
     const bool drums = part == PERCUSSION_PART;
     lblPart->setText(drums ? QStringLiteral("R") : QString::number(part + 1));
     lblPart->setStyleSheet(drums ? QStringLiteral("QLabel { background: black; color: #FF00FF; }")
@@ -773,36 +752,23 @@ void TfrmMain::showCurrentPart() {
 }
 
 void TfrmMain::barMeasChange(int position) {
-    if (follower_)
-        follower_->measureChanged(); // by hand, it stops following
-    session_.state.currentMeasure = position - 1;
-    // A measure chosen by anything but the caret puts the caret at its start.
-    if (!caretShowsMeasure_)
-        session_.state.caret = measureToTick(session_.song().store, session_.state.currentMeasure);
-    lblMeas->setText(QString::number(position) + QStringLiteral("小節目"));
-    drawStaff();
-    drawDynamicsGraph();
-    drawTempoGraph();
-    drawPanGraph();
-    updateSignatureTab();
+    session_.setCurrentMeasure(position - 1); // the label and the views follow the document's change
 }
 
 void TfrmMain::mnuDivideClick() {
-    EditState& st = session_.state;
-    st.tripletMode = !st.tripletMode;
-    mnuDivide->setChecked(st.tripletMode);
-    tolDivide->setChecked(st.tripletMode);
-    drawStaff();
+    session_.setTripletMode(!session_.editing().tripletMode);
+    // The menu item and the button toggle themselves when clicked: show the mode as it is.
+    mnuDivide->setChecked(session_.editing().tripletMode);
+    tolDivide->setChecked(session_.editing().tripletMode);
 }
 
 void TfrmMain::tabChanged() {
-    // Each page redraws itself when it comes on view.
+    // A page that changed while hidden redraws itself when it comes on view; the curve and
+    // signature tabs also start afresh (input mode, no stroke).
     QWidget* page = pagMain->currentWidget();
     // The palette is on screen exactly while the staff page is the page on view.
     palette_->setVisible(page == tabScore && isVisible());
-    if (page == tabScore)
-        drawStaff();
-    else if (page == tabExp)
+    if (page == tabExp)
         expPage_->tabExpShow();
     else if (page == tabTempo)
         tempoPage_->tabTempoShow();
@@ -810,8 +776,6 @@ void TfrmMain::tabChanged() {
         panPage_->tabPanShow();
     else if (page == tabAlter)
         signaturePage_->tabAlterShow();
-    else if (page == tabPart)
-        showPartSettings();
 }
 
 void TfrmMain::drawStaff() {
@@ -829,12 +793,10 @@ void TfrmMain::drawPanGraph() {
 void TfrmMain::updateSignatureTab() {
     signaturePage_->updateSignatureTab();
 }
-void TfrmMain::showPartSettings() {
-    partPage_->showPartSettings();
-}
 
 void TfrmMain::mnuAllPartClick() {
     // The dialog auditions on the device chosen in the MIDI output settings, as test notes do.
+    // The pages that show what it changed redraw from the document's changes.
     TfrmAllPart dialog(
         session_,
         [this] {
@@ -843,8 +805,6 @@ void TfrmMain::mnuAllPartClick() {
         },
         this);
     dialog.exec();
-    if (dialog.songChanged())
-        showPartSettings();
 }
 
 void TfrmMain::showManualView(const QString& view) {
@@ -873,7 +833,7 @@ void TfrmMain::mnuMPlayClick() {
 }
 
 void TfrmMain::mnuMPlayFromClick() {
-    testPlay(session_.state.currentMeasure);
+    testPlay(session_.editing().currentMeasure);
 }
 
 void TfrmMain::mnuFollowClick() {
@@ -888,7 +848,7 @@ void TfrmMain::testPlay(std::optional<std::int32_t> from) {
     bool written = false;
     {
         WaitScope wait(this);
-        written = writeMidiFile(path.toStdString(), session_.song(), session_.state.fmMode);
+        written = writeMidiFile(path.toStdString(), session_.song(), session_.editing().fmMode);
     }
     // Playing a stale or missing file would mislead: say that the file could not be written.
     if (!written) {
@@ -921,17 +881,14 @@ void TfrmMain::mnuEditorClick() {
             wait.reset();
     });
     editor.exec();
-    session_.state.currentPart = editor.pointerPart();
-    showCurrentPart();
-    showMeasure(editor.pointerMeasure());
+    // The editor's pointer becomes the current part and measure.
+    session_.setCurrentPart(editor.pointerPart());
+    session_.setCurrentMeasure(editor.pointerMeasure());
     pagMain->setCurrentWidget(tabScore);
-    drawStaff();
 }
 
 void TfrmMain::showMeasure(std::int32_t m) {
-    session_.state.currentMeasure = m;
-    lblMeas->setText(QString::number(m + 1) + QStringLiteral("小節目"));
-    barMeas->setValue(m + 1); // redraws the views when the position changes
+    session_.setCurrentMeasure(m); // the bar, the label and the views follow
 }
 
 void TfrmMain::showSearchResult(std::optional<std::int32_t> found) {
@@ -941,26 +898,24 @@ void TfrmMain::showSearchResult(std::optional<std::int32_t> found) {
     }
     showMeasure(*found);
     pagMain->setCurrentWidget(tabAlter);
-    updateSignatureTab();
 }
 
 void TfrmMain::mnuFindClick() {
     if (find_->exec() != QDialog::Accepted)
         return;
-    showSearchResult(findFromDialog(session_.song(), session_.state, find_->kind(), find_->start()));
+    showSearchResult(
+        findFromDialog(session_.song(), session_.editing().currentMeasure, find_->kind(), find_->start()));
 }
 
 void TfrmMain::mnuFindNextClick() {
-    showSearchResult(findNext(session_.song(), session_.state, find_->kind()));
+    showSearchResult(findNext(session_.song(), session_.editing().currentMeasure, find_->kind()));
 }
 
 void TfrmMain::mnuJumpEndClick() {
-    const JumpTarget target = songEndTarget(session_.song(), session_.state);
+    const JumpTarget target = songEndTarget(session_.song(), lastJump_);
     showMeasure(target.measure);
-    if (target.part) {
-        session_.state.currentPart = *target.part;
-        showCurrentPart();
-    }
+    if (target.part)
+        session_.setCurrentPart(*target.part);
     showPage(target.tab);
 }
 

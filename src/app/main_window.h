@@ -2,6 +2,7 @@
 
 #include "app/session_recovery.h"
 #include "document/song_document.h"
+#include "navigation/navigation.h"
 #include "ui/prompts.h"
 
 #include <QMainWindow>
@@ -103,7 +104,6 @@ public:
     void drawTempoGraph();
     void drawPanGraph();
     void updateSignatureTab();
-    void showPartSettings();
 
     // Brings one view on screen for the manual's pictures: palette, curves, signature, parts,
     // editor or player.
@@ -151,6 +151,8 @@ private:
     void showDocumentStatus();
     void newSongCommand();
     void resetView();
+    // The selectors (part buttons, measure bar, triplet and FM items) from the editing state.
+    void showEditing(const SongChange& change);
     // Opens `path` through the document; on failure says so and leaves everything as it was.
     bool loadSong(const QString& path);
     // Says when a save failed; true when it succeeded.
@@ -165,8 +167,6 @@ private:
     void formClose();
     // Moves the measure bar (and with it every view) to 0-based measure m.
     void showMeasure(std::int32_t m);
-    // After the keyboard moved the caret: the measure that holds it is shown, and the staff redrawn.
-    void showCaret();
     // True when a key pressed in `watched` is for keyboard entry: the staff page is on view and
     // no dialog, menu or player is open.
     bool takesEntryKeys(QObject* watched) const;
@@ -183,7 +183,6 @@ private:
     std::unique_ptr<SwitchableMidiOut> midiOut_;
     NoteEntryController* noteEntry_ = nullptr;
     KeyEntryController* keyEntry_ = nullptr;
-    bool caretShowsMeasure_ = false; // the measure changes because the caret left it
     ScorePage* scorePage_ = nullptr;
     DynamicsPage* expPage_ = nullptr;
     TempoPage* tempoPage_ = nullptr;
@@ -194,6 +193,9 @@ private:
     PlayerFactory playerFactory_;
     int shownTab_ = 0;
     std::unique_ptr<SessionRecovery> recovery_;
+    LastJump lastJump_; // the row and kind the jump to the song's end went to last
+    Subscription statusSubscription_;
+    Subscription editingSubscription_;
 
 public:
     // Controls, named as the program's design names them (objectName too).

@@ -125,7 +125,7 @@ void TfrmSet::btnOkClick() {
         return;
     if (title != session_.song().songTitle || copyright != session_.song().songCopyright) {
         session_.change("曲の設定",
-                        {session_.state.currentPart, session_.state.currentMeasure, EditPage::Score},
+                        {session_.editing().currentPart, session_.editing().currentMeasure, EditPage::Score},
                         [&](Song& song) {
                             song.songTitle = std::move(title);
                             song.songCopyright = std::move(copyright);

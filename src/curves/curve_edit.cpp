@@ -139,7 +139,7 @@ std::int32_t mergeCurvePoints(EventRow& row, std::uint8_t kind) {
     return mergePass(row, kind, -1).removed;
 }
 
-bool applyCurveStroke(Song& song, const EditState& state, CurveKind curve, CurveMode mode, bool allParts,
+bool applyCurveStroke(Song& song, int part, CurveKind curve, CurveMode mode, bool allParts,
                       const CurvePointer& at) {
     switch (curve) {
     case CurveKind::Tempo:
@@ -148,10 +148,10 @@ bool applyCurveStroke(Song& song, const EditState& state, CurveKind curve, Curve
     case CurveKind::Pan: {
         const auto edit = curve == CurveKind::Dynamics ? editDynamicsPoint : editPanPoint;
         if (!allParts)
-            return edit(song, state.currentPart, at.tick, at.value, mode);
+            return edit(song, part, at.tick, at.value, mode);
         bool changed = false;
-        for (int part = 0; part < PART_ROWS; ++part)
-            changed = edit(song, part, at.tick, at.value, mode) || changed;
+        for (int p = 0; p < PART_ROWS; ++p)
+            changed = edit(song, p, at.tick, at.value, mode) || changed;
         return changed;
     }
     }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "model/edit_state.h"
 #include "model/song.h"
 
 #include <cstdint>
@@ -59,9 +58,9 @@ bool editTempoPoint(Song& song, std::int32_t tick, std::uint8_t value, CurveMode
 // kind in the row (the first point of the kind always stays). One pass; returns the number removed.
 std::int32_t mergeCurvePoints(EventRow& row, std::uint8_t kind);
 
-// A pointer step with the button held: edits the current part (or every part in turn when
-// `allParts` is set; ignored for tempo) at the pointer's tick and value. True when the song changed.
-bool applyCurveStroke(Song& song, const EditState& state, CurveKind curve, CurveMode mode, bool allParts,
+// A pointer step with the button held: edits `part` (or every part in turn when `allParts` is
+// set; ignored for tempo) at the pointer's tick and value. True when the song changed.
+bool applyCurveStroke(Song& song, int part, CurveKind curve, CurveMode mode, bool allParts,
                       const CurvePointer& at);
 
 } // namespace pokopen

@@ -2,6 +2,7 @@
 
 #include "curves/curve_graph.h"
 #include "curves/curve_painter.h"
+#include "ui/document_view.h"
 #include "ui/image_view.h"
 #include "ui/radio_group.h"
 
@@ -124,6 +125,19 @@ CurvePage::CurvePage(SongDocument& session, CurveKind curve, QWidget* parent)
         auto* note = new QLabel(QStringLiteral("(*)この設定はこの小節の全パート共通です。"), this);
         note->move(PANEL_X, PANEL_Y + traits.imageHeight + 2 * PANEL_BORDER + 12);
     }
+
+    // The graph shows the current measure (its length from the signature row) of the tempo row,
+    // or of the current part's row.
+    new DocumentView(
+        session_, *this,
+        [this](const SongChange& c) {
+            if (c.touches(EditingField::Measure) || c.touchesRow(SIGNATURE_ROW))
+                return true;
+            if (curve_ == CurveKind::Tempo)
+                return c.touchesRow(TEMPO_ROW);
+            return c.touches(EditingField::Part) || c.touchesRow(session_.editing().currentPart);
+        },
+        [this] { drawGraph(); });
 }
 
 DynamicsPage::DynamicsPage(SongDocument& session, QWidget* parent)
@@ -144,35 +158,28 @@ bool CurvePage::allParts() const {
     return allParts_ && allParts_->isChecked();
 }
 
-bool& CurvePage::dragging() {
-    EditState& s = session_.state;
-    return curve_ == CurveKind::Dynamics ? s.expDragging
-           : curve_ == CurveKind::Tempo  ? s.tempoDragging
-                                         : s.panDragging;
-}
-
 void CurvePage::tabShow() {
     mode_->setItemIndex(0);
     value_->clear();
     drawGraph();
-    if (dragging())
+    if (dragging_)
         session_.endStep();
-    dragging() = false;
+    dragging_ = false;
 }
 
 void CurvePage::drawGraph() {
     if (!isVisible())
         return;
     paintCurveGraph(image_->image(), curve_,
-                    buildCurveGraph(curve_, session_.song().store, session_.state.currentPart,
-                                    session_.state.currentMeasure));
+                    buildCurveGraph(curve_, session_.song().store, session_.editing().currentPart,
+                                    session_.editing().currentMeasure));
     image_->update();
 }
 
 void CurvePage::imgMouseDown(Qt::MouseButton button, int x, int y) {
     if (button != Qt::LeftButton)
         return;
-    dragging() = true;
+    dragging_ = true;
     // One stroke from press to release is one step of the history.
     const EditPage page = curve_ == CurveKind::Dynamics ? EditPage::Dynamics
                           : curve_ == CurveKind::Tempo  ? EditPage::Tempo
@@ -180,30 +187,30 @@ void CurvePage::imgMouseDown(Qt::MouseButton button, int x, int y) {
     const char* name = curve_ == CurveKind::Dynamics ? "強弱の入力"
                        : curve_ == CurveKind::Tempo  ? "テンポの入力"
                                                      : "定位の入力";
-    session_.beginStep(name, {session_.state.currentPart, session_.state.currentMeasure, page});
+    session_.beginStep(name, {session_.editing().currentPart, session_.editing().currentMeasure, page});
     imgMouseMove(x, y);
 }
 
 void CurvePage::imgMouseUp() {
-    dragging() = false;
+    dragging_ = false;
     session_.endStep();
 }
 
 void CurvePage::imgMouseMove(int x, int y) {
-    const auto at = mapCurvePointer(curve_, session_.song().store, session_.state.currentMeasure, x, y);
+    const auto at = mapCurvePointer(curve_, session_.song().store, session_.editing().currentMeasure, x, y);
     if (!at)
         return;
     value_->setText(QString::number(curveLabelValue(curve_, at->value)));
-    if (!dragging())
+    if (!dragging_)
         return;
     bool changed = false;
     session_.changeInStep([&](Song& song) {
-        changed = applyCurveStroke(song, session_.state, curve_, mode(), allParts(), *at);
+        changed = applyCurveStroke(song, session_.editing().currentPart, curve_, mode(), allParts(), *at);
     });
-    if (changed) {
+    // The document tells its subscribers when the stroke's step ends; the graph follows the
+    // stroke as it goes.
+    if (changed)
         drawGraph();
-        emit songEdited();
-    }
 }
 
 } // namespace pokopen

@@ -37,18 +37,14 @@ public:
     // A new song unticks the "全パート" box (no box on the tempo page).
     void setAllParts(bool on);
 
-signals:
-    void songEdited();
-
 private:
-    bool& dragging();
-
     SongDocument& session_;
     CurveKind curve_;
     ImageView* image_ = nullptr;
     RadioGroup* mode_ = nullptr;
     QCheckBox* allParts_ = nullptr; // none on the tempo page
     QLabel* value_ = nullptr;
+    bool dragging_ = false; // a stroke is under way: its step is open
 };
 
 // The "強弱" tab (tabExp).

@@ -1,8 +1,11 @@
 #include "document/song_document.h"
 
 #include "model/new_song.h"
+#include "model/timeline.h"
 
 #include <algorithm>
+#include <cassert>
+#include <cstdio>
 #include <filesystem>
 #include <utility>
 
@@ -84,30 +87,42 @@ SongDocument::SongDocument() {
     savedAt_ = 0;
 }
 
+bool SongDocument::expect(bool ok, const char* what) {
+    if (!ok) {
+        std::fprintf(stderr, "pokopen: refused: %s\n", what);
+        assert(ok && "a misuse of the document's transactions");
+    }
+    return ok;
+}
+
 bool SongDocument::change(const std::string& name, const EditPlace& where,
                           const std::function<void(Song&)>& change) {
-    if (pending_) { // part of a step already under way
-        changeInStep(change);
-        return true;
-    }
+    if (!expect(!busy(), "a change while the document is notifying, undoing or redoing") ||
+        !expect(!pending_, "a change while a step is open (use changeInStep)"))
+        return false;
     beginStep(name, where);
     changeInStep(change);
     return endStep();
 }
 
 void SongDocument::beginStep(const std::string& name, const EditPlace& where) {
-    if (pending_)
-        endStep();
+    if (!expect(!busy(), "a step begun while the document is notifying, undoing or redoing") ||
+        !expect(!pending_, "a step begun while another is open"))
+        return;
     pending_ = Pending{name, where, song_};
 }
 
-void SongDocument::changeInStep(const std::function<void(Song&)>& change) {
+bool SongDocument::changeInStep(const std::function<void(Song&)>& change) {
+    if (!expect(!busy(), "a change while the document is notifying, undoing or redoing") ||
+        !expect(pending_.has_value(), "changeInStep with no step open"))
+        return false;
     change(song_);
     ++revision_;
+    return true;
 }
 
 bool SongDocument::endStep() {
-    if (!pending_)
+    if (!pending_ || !expect(!busy(), "a step ended while the document is notifying"))
         return false;
     Pending pending = std::move(*pending_);
     pending_.reset();
@@ -191,6 +206,7 @@ std::string SongDocument::redoName() const {
 }
 
 void SongDocument::applyStep(const Step& step, bool forward) {
+    applying_ = true;
     for (const RowDiff& d : step.rows) {
         const EventRow& from = forward ? d.before : d.after;
         const EventRow& to = forward ? d.after : d.before;
@@ -199,6 +215,7 @@ void SongDocument::applyStep(const Step& step, bool forward) {
     if (step.settingsBefore)
         putSettings(song_, forward ? *step.settingsAfter : *step.settingsBefore);
     ++revision_;
+    applying_ = false;
     SongChange change{forward ? SongChange::Cause::Redo : SongChange::Cause::Undo, 0,
                       step.settingsBefore.has_value(), step.place};
     for (const RowDiff& d : step.rows)
@@ -208,6 +225,8 @@ void SongDocument::applyStep(const Step& step, bool forward) {
 }
 
 std::optional<EditPlace> SongDocument::undo() {
+    if (!expect(!busy(), "undo while the document is notifying, undoing or redoing"))
+        return std::nullopt;
     endStep();
     if (!canUndo())
         return std::nullopt;
@@ -217,6 +236,8 @@ std::optional<EditPlace> SongDocument::undo() {
 }
 
 std::optional<EditPlace> SongDocument::redo() {
+    if (!expect(!busy(), "redo while the document is notifying, undoing or redoing"))
+        return std::nullopt;
     endStep();
     if (!canRedo())
         return std::nullopt;
@@ -239,12 +260,17 @@ void SongDocument::resetHistory(bool modified) {
     if (!modified)
         savedAt_ = 0;
     ++revision_;
-    state.searchFrom = 0;
-    notify(SongChange{SongChange::Cause::Reset, (1U << ROW_COUNT) - 1, true, {}});
+    // A new song is seen from its start: first part, first measure, middle view.
+    const Editing before = editing_;
+    editing_ = Editing{};
+    editing_.fmMode = before.fmMode;
+    notify(SongChange{SongChange::Cause::Reset, (1U << ROW_COUNT) - 1, true, {}, ALL_EDITING_FIELDS});
     notifyStatus();
 }
 
 void SongDocument::newSong() {
+    if (!expect(!busy(), "a new song while the document is notifying"))
+        return;
     pokopen::newSong(song_);
     fileTitle_ = "Notitle";
     filePath_.clear();
@@ -253,6 +279,8 @@ void SongDocument::newSong() {
 }
 
 FileResult SongDocument::open(const std::string& path, const SongLoader& loader) {
+    if (!expect(!busy(), "an open while the document is notifying"))
+        return {FileError::CannotOpen, 0, "busy", false, "処理中です"};
     Song loadedSong;
     const LoadedSong loaded = loader(path, loadedSong);
     if (!loaded.result.ok())
@@ -266,6 +294,8 @@ FileResult SongDocument::open(const std::string& path, const SongLoader& loader)
 }
 
 void SongDocument::adopt(Song song, const std::string& path, const std::string& title) {
+    if (!expect(!busy(), "a song adopted while the document is notifying"))
+        return;
     song_ = std::move(song);
     filePath_ = path;
     fileTitle_ = title;
@@ -319,14 +349,146 @@ DiscardOutcome SongDocument::confirmDiscard(const std::function<SaveAnswer()>& a
     return DiscardOutcome::Stopped;
 }
 
+// --- The shared editing state ---------------------------------------------------------------
+
+void SongDocument::changeEditing(std::uint32_t fields, const std::function<void(Editing&)>& set) {
+    const Editing before = editing_;
+    set(editing_);
+    std::uint32_t changed = 0;
+    const auto mark = [&](EditingField f, bool differs) {
+        if (differs)
+            changed |= bit(f);
+    };
+    mark(EditingField::Part, before.currentPart != editing_.currentPart);
+    mark(EditingField::Measure, before.currentMeasure != editing_.currentMeasure);
+    mark(EditingField::View, before.scoreView != editing_.scoreView);
+    mark(EditingField::Triplet, before.tripletMode != editing_.tripletMode);
+    mark(EditingField::Fm, before.fmMode != editing_.fmMode);
+    mark(EditingField::Caret, before.caret != editing_.caret);
+    mark(EditingField::Selection, before.selection != editing_.selection);
+    changed &= fields;
+    if (changed != 0)
+        notify(SongChange{SongChange::Cause::Editing, 0, false, {}, changed});
+}
+
+void SongDocument::setCurrentPart(std::int32_t part) {
+    changeEditing(bit(EditingField::Part) | bit(EditingField::Selection), [&](Editing& e) {
+        const std::int32_t p = std::clamp(part, 0, PART_ROWS - 1);
+        if (p != e.currentPart)
+            e.selection.clear(); // the selection names notes of the current part
+        e.currentPart = p;
+    });
+}
+
+void SongDocument::setCurrentMeasure(std::int32_t measure) {
+    changeEditing(bit(EditingField::Measure) | bit(EditingField::Caret), [&](Editing& e) {
+        e.currentMeasure = std::clamp(measure, 0, MAX_MEASURES - 1);
+        e.caret = measureToTick(song_.store, e.currentMeasure);
+    });
+}
+
+void SongDocument::moveCaret(std::int32_t tick) {
+    const std::int32_t end = measureToTick(song_.store, MAX_MEASURES);
+    changeEditing(bit(EditingField::Measure) | bit(EditingField::Caret), [&](Editing& e) {
+        e.caret = std::clamp(tick, 0, end);
+        const bool inShown = e.caret >= measureToTick(song_.store, e.currentMeasure) &&
+                             e.caret <= measureToTick(song_.store, e.currentMeasure + 1);
+        if (!inShown)
+            e.currentMeasure = e.caret >= end ? MAX_MEASURES - 1 : tickToMeasure(song_.store, e.caret);
+    });
+}
+
+void SongDocument::setScoreView(std::int32_t view) {
+    changeEditing(bit(EditingField::View), [&](Editing& e) { e.scoreView = std::clamp(view, 0, 2); });
+}
+
+void SongDocument::setTripletMode(bool on) {
+    changeEditing(bit(EditingField::Triplet), [&](Editing& e) { e.tripletMode = on; });
+}
+
+void SongDocument::setFmMode(bool on) {
+    changeEditing(bit(EditingField::Fm), [&](Editing& e) { e.fmMode = on; });
+}
+
+void SongDocument::setCaret(std::int32_t tick) {
+    const std::int32_t end = measureToTick(song_.store, MAX_MEASURES);
+    changeEditing(bit(EditingField::Caret), [&](Editing& e) { e.caret = std::clamp(tick, 0, end); });
+}
+
+void SongDocument::setSelection(std::vector<NoteRef> notes) {
+    changeEditing(bit(EditingField::Selection), [&](Editing& e) { e.selection = std::move(notes); });
+}
+
+// --- Subscribers ------------------------------------------------------------------------------
+
+Subscription::Subscription(Subscription&& other) noexcept
+    : doc_(other.doc_), alive_(std::move(other.alive_)), id_(other.id_) {
+    other.doc_ = nullptr;
+}
+
+Subscription& Subscription::operator=(Subscription&& other) noexcept {
+    if (this != &other) {
+        reset();
+        doc_ = other.doc_;
+        alive_ = std::move(other.alive_);
+        id_ = other.id_;
+        other.doc_ = nullptr;
+    }
+    return *this;
+}
+
+void Subscription::reset() {
+    if (doc_ && !alive_.expired())
+        doc_->unsubscribe(id_);
+    doc_ = nullptr;
+    alive_.reset();
+}
+
+Subscription SongDocument::subscribe(Listener listener) {
+    const std::uint64_t id = subscribers_.nextId++;
+    subscribers_.list.push_back({id, std::move(listener), {}});
+    return Subscription(this, subscribers_.alive, id);
+}
+
+Subscription SongDocument::subscribeStatus(StatusListener listener) {
+    const std::uint64_t id = subscribers_.nextId++;
+    subscribers_.list.push_back({id, {}, std::move(listener)});
+    return Subscription(this, subscribers_.alive, id);
+}
+
+void SongDocument::unsubscribe(std::uint64_t id) {
+    for (Subscriber& s : subscribers_.list)
+        if (s.id == id) {
+            // While subscribers are being told, the entry stays (empty) so that the walk over
+            // them is not disturbed; it goes once the walk is over.
+            s.listener = nullptr;
+            s.statusListener = nullptr;
+            s.id = 0;
+        }
+    if (notifying_ == 0)
+        std::erase_if(subscribers_.list, [](const Subscriber& s) { return s.id == 0; });
+}
+
 void SongDocument::notify(const SongChange& change) {
-    for (std::size_t i = 0; i < listeners_.size(); ++i) // a listener may add another
-        listeners_[i](change);
+    ++notifying_;
+    for (std::size_t i = 0; i < subscribers_.list.size(); ++i) // a subscriber may add another
+        if (subscribers_.list[i].listener) {
+            const Listener listener = subscribers_.list[i].listener; // it may unsubscribe itself
+            listener(change);
+        }
+    if (--notifying_ == 0)
+        std::erase_if(subscribers_.list, [](const Subscriber& s) { return s.id == 0; });
 }
 
 void SongDocument::notifyStatus() {
-    for (std::size_t i = 0; i < statusListeners_.size(); ++i)
-        statusListeners_[i]();
+    ++notifying_;
+    for (std::size_t i = 0; i < subscribers_.list.size(); ++i)
+        if (subscribers_.list[i].statusListener) {
+            const StatusListener listener = subscribers_.list[i].statusListener;
+            listener();
+        }
+    if (--notifying_ == 0)
+        std::erase_if(subscribers_.list, [](const Subscriber& s) { return s.id == 0; });
 }
 
 } // namespace pokopen

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "document/editing.h"
 #include "document/palette_state.h"
-#include "model/edit_state.h"
 #include "model/song.h"
 #include "model/song_file.h"
 
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -28,15 +29,44 @@ struct EditPlace {
     friend bool operator==(const EditPlace&, const EditPlace&) = default;
 };
 
-// What a change of the song touched, so that windows redraw what shows it.
+// What a change of the document touched, so that windows redraw what shows it.
 struct SongChange {
-    enum class Cause { Edit, Undo, Redo, Reset };
+    // Edit, Undo, Redo: a step of the song. Reset: a new or opened song (everything changed).
+    // Editing: only the shared editing state (current part, measure, caret, ...).
+    enum class Cause { Edit, Undo, Redo, Reset, Editing };
     Cause cause = Cause::Edit;
-    std::uint32_t rows = 0; // bit r: row r of the store changed
-    bool settings = false;  // title, copyright, instruments, volumes or transpositions
-    EditPlace place;        // for Edit, Undo and Redo
+    std::uint32_t rows = 0;    // bit r: row r of the store changed
+    bool settings = false;     // title, copyright, instruments, volumes or transpositions
+    EditPlace place;           // for Edit, Undo and Redo
+    std::uint32_t editing = 0; // bits of EditingField that changed
 
     bool touchesRow(int r) const { return (rows >> r) & 1U; }
+    bool touches(EditingField f) const { return (editing & bit(f)) != 0; }
+    bool songChanged() const { return rows != 0 || settings; }
+};
+
+class SongDocument;
+
+// A listener's registration; it ends when this object goes (or `reset` is called), so a window
+// that subscribes cannot be called after it is gone. It may outlive the document (a window
+// destroyed after it): then there is nothing left to end.
+class Subscription {
+public:
+    Subscription() = default;
+    Subscription(const Subscription&) = delete;
+    Subscription& operator=(const Subscription&) = delete;
+    Subscription(Subscription&& other) noexcept;
+    Subscription& operator=(Subscription&& other) noexcept;
+    ~Subscription() { reset(); }
+    void reset();
+
+private:
+    friend class SongDocument;
+    Subscription(SongDocument* doc, std::weak_ptr<int> alive, std::uint64_t id)
+        : doc_(doc), alive_(std::move(alive)), id_(id) {}
+    SongDocument* doc_ = nullptr;
+    std::weak_ptr<int> alive_; // expires with the document
+    std::uint64_t id_ = 0;
 };
 
 // How a song file was read, for the document's open command.
@@ -72,8 +102,23 @@ class SongDocument {
 public:
     SongDocument();
 
-    EditState state;
     PaletteState palette;
+
+    // --- The shared editing state ---------------------------------------------------------------
+    // Windows read it here and change it through the setters, which tell the subscribers what
+    // changed (nothing when the value is the same). It is not part of the song or its history.
+    const Editing& editing() const { return editing_; }
+    void setCurrentPart(std::int32_t part);
+    // Shows another measure; the caret goes to its start. A change of part clears the selection.
+    void setCurrentMeasure(std::int32_t measure);
+    void setScoreView(std::int32_t view);
+    void setTripletMode(bool on);
+    void setFmMode(bool on);
+    void setCaret(std::int32_t tick);
+    // The caret moved by the keyboard: when it leaves the shown measure (whose end still counts
+    // as in it), the measure that holds it is shown, the caret staying where it is.
+    void moveCaret(std::int32_t tick);
+    void setSelection(std::vector<NoteRef> notes);
 
     const Song& song() const { return song_; }
     // The song as it is now; copying costs a few pointers, and the copy never changes.
@@ -86,6 +131,12 @@ public:
     std::uint64_t revision() const { return revision_; }
 
     // --- Transactions -------------------------------------------------------------------------
+    // Misuse of the transactions is a programming error: in a debug build it stops the program
+    // (assert); otherwise the request is refused (nothing changes, false where there is a result).
+    // Misuse is: `changeInStep` with no step open, `change` or `beginStep` while a step is open,
+    // and any change, step, undo or redo asked for while the document is telling its subscribers
+    // of a change or is undoing or redoing.
+    //
     // One step: `change` is called once with the song to change. True when the song changed.
     bool change(const std::string& name, const EditPlace& where, const std::function<void(Song&)>& change);
     // As `change`, for a function that says what it did: its result is passed back.
@@ -96,7 +147,8 @@ public:
     }
     // A step made of several changes, e.g. a curve stroke from press to release.
     void beginStep(const std::string& name, const EditPlace& where);
-    void changeInStep(const std::function<void(Song&)>& change);
+    // True when the change was made (a step is open).
+    bool changeInStep(const std::function<void(Song&)>& change);
     // Ends the step: records it when the song differs from its start. True when it was recorded.
     bool endStep();
     bool inStep() const { return pending_.has_value(); }
@@ -143,12 +195,13 @@ public:
     DiscardOutcome confirmDiscard(const std::function<SaveAnswer()>& ask,
                                   const std::function<bool()>& saveAs);
 
-    // --- Listeners ----------------------------------------------------------------------------
+    // --- Subscribers --------------------------------------------------------------------------
+    // Told of every change of the song and of the editing state, in the order they subscribed.
     using Listener = std::function<void(const SongChange&)>;
-    void addListener(Listener listener) { listeners_.push_back(std::move(listener)); }
-    // Called when the modified state, the file identity or the history's captions may have changed.
+    [[nodiscard]] Subscription subscribe(Listener listener);
+    // Told when the modified state, the file identity or the history's captions may have changed.
     using StatusListener = std::function<void()>;
-    void addStatusListener(StatusListener listener) { statusListeners_.push_back(std::move(listener)); }
+    [[nodiscard]] Subscription subscribeStatus(StatusListener listener);
 
     // The settings a step can change, kept apart from the rows.
     struct Settings {
@@ -189,6 +242,18 @@ private:
         Song before;
     };
 
+    friend class Subscription;
+    struct Subscriber {
+        std::uint64_t id = 0;
+        Listener listener;
+        StatusListener statusListener;
+    };
+    // Refuses (and in a debug build stops at) a misuse of the transactions; true when `ok`.
+    static bool expect(bool ok, const char* what);
+    bool busy() const { return notifying_ > 0 || applying_; }
+    void unsubscribe(std::uint64_t id);
+    void changeEditing(std::uint32_t fields, const std::function<void(Editing&)>& set);
+
     void record(Step step);
     void applyStep(const Step& step, bool forward);
     void resetHistory(bool modified);
@@ -210,8 +275,21 @@ private:
     std::string filePath_;
     bool untitled_ = true;
 
-    std::vector<Listener> listeners_;
-    std::vector<StatusListener> statusListeners_;
+    // The subscribers belong to the object they subscribed to: a document moved or assigned
+    // from another keeps none of the other's.
+    struct Subscribers {
+        std::vector<Subscriber> list;
+        std::shared_ptr<int> alive = std::make_shared<int>(0);
+        std::uint64_t nextId = 1;
+        Subscribers() = default;
+        Subscribers(Subscribers&&) noexcept : Subscribers() {}
+        Subscribers& operator=(Subscribers&&) noexcept { return *this; }
+    };
+
+    Editing editing_;
+    Subscribers subscribers_;
+    int notifying_ = 0;     // depth of notifications under way
+    bool applying_ = false; // undo or redo under way
 };
 
 } // namespace pokopen

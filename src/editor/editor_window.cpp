@@ -99,11 +99,15 @@ QString selectionText(int part, std::int32_t a, std::int32_t b) {
 
 TfrmEditor::TfrmEditor(SongDocument& session, QWidget* parent)
     : QDialog(parent), session_(session),
-      editor_(session, session.state.currentPart, session.state.currentMeasure) {
+      editor_(session, session.editing().currentPart, session.editing().currentMeasure) {
     setObjectName(QStringLiteral("frmEditor"));
     setWindowTitle(QStringLiteral("編集画面"));
     setModal(true);
     setFixedSize(481, 444);
+    songChanges_ = session_.subscribe([this](const SongChange& c) {
+        if (c.rows != 0)
+            drawEditorGrid();
+    });
 
     lblPoint_ = makeLabel(this, "lblPoint", WHITE, 8);
     lblSelect_ = makeLabel(this, "lblSelect", YELLOW, 24);
@@ -252,17 +256,11 @@ void TfrmEditor::imgEditorDblClick() {
 }
 
 void TfrmEditor::undoClick() {
-    if (session_.undo()) {
-        drawEditorGrid();
-        emit songEdited();
-    }
+    session_.undo(); // the grid redraws from the document's change
 }
 
 void TfrmEditor::redoClick() {
-    if (session_.redo()) {
-        drawEditorGrid();
-        emit songEdited();
-    }
+    session_.redo();
 }
 
 void TfrmEditor::btnSelCancelClick() {
@@ -283,7 +281,6 @@ void TfrmEditor::btnCutClick() {
         return;
     showEditorState();
     drawEditorGrid();
-    emit songEdited();
 }
 
 void TfrmEditor::btnPasteClick() {
@@ -298,21 +295,14 @@ void TfrmEditor::btnPasteClick() {
     }
     showEditorState();
     drawEditorGrid();
-    emit songEdited();
 }
 
 void TfrmEditor::btnOctUpClick() {
-    if (!editor_.shiftOctaves(OCTAVE_UP))
-        return;
-    drawEditorGrid();
-    emit songEdited();
+    editor_.shiftOctaves(OCTAVE_UP); // the grid redraws from the document's change
 }
 
 void TfrmEditor::btnOctDownClick() {
-    if (!editor_.shiftOctaves(OCTAVE_DOWN))
-        return;
-    drawEditorGrid();
-    emit songEdited();
+    editor_.shiftOctaves(OCTAVE_DOWN);
 }
 
 void TfrmEditor::drawEditorGrid() {

@@ -57,16 +57,13 @@ public:
     void undoClick();
     void redoClick();
 
-signals:
-    // After every operation that changed the song.
-    void songEdited();
-
 private:
     void FormCreate();
     void showEditorState();
     void setMode(ClickMode mode);
 
     SongDocument& session_;
+    Subscription songChanges_; // the grid shows every part row
     MeasureEditor editor_;
     std::array<int, 4> columnX_{};
     int editorMouseX_ = 0;

@@ -165,9 +165,9 @@ bool MeasureEditor::shiftOctaves(int octaveSteps) {
     return true;
 }
 
-void MeasureEditor::applyPointer(EditState& state) const {
-    state.currentPart = pointerPart_;
-    state.currentMeasure = pointerMeasure_;
+void MeasureEditor::applyPointer() const {
+    doc_.setCurrentPart(pointerPart_);
+    doc_.setCurrentMeasure(pointerMeasure_);
 }
 
 } // namespace pokopen

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "document/editing.h"
 #include "document/song_document.h"
 #include "editor/measure_ops.h"
-#include "model/edit_state.h"
 #include "model/song.h"
 
 #include <cstdint>
@@ -54,7 +54,7 @@ public:
     bool shiftOctaves(int octaveSteps);
 
     // Where the main window goes when the editor closes.
-    void applyPointer(EditState& state) const;
+    void applyPointer() const;
 
     std::int32_t firstShownMeasure() const { return firstShownMeasure_; }
     std::int32_t pointerMeasure() const { return pointerMeasure_; }

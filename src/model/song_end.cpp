@@ -4,7 +4,7 @@
 
 namespace pokopen {
 
-std::int32_t findSongEnd(const Song& song, EditState& state) {
+SongEnd findSongEnd(const Song& song) {
     std::int32_t bestTick = 0;
     int bestRow = -1;
     for (int r = 0; r < ROW_COUNT; ++r) {
@@ -19,11 +19,11 @@ std::int32_t findSongEnd(const Song& song, EditState& state) {
         }
     }
     if (bestRow < 0)
-        return 0;
+        return {};
     const EventRow& row = song.row(bestRow);
-    state.lastEventRow = bestRow;
-    state.lastEventKind = row.kind.back();
-    return bestRow == SIGNATURE_ROW ? row.pos.back() : tickToMeasure(song.store, bestTick);
+    const std::int32_t measure =
+        bestRow == SIGNATURE_ROW ? row.pos.back() : tickToMeasure(song.store, bestTick);
+    return {measure, true, bestRow, row.kind.back()};
 }
 
 } // namespace pokopen

@@ -64,6 +64,18 @@ bool meterAt(const EventStore& store, std::int32_t m, std::uint8_t& meterInForce
     return signatureAt(store, KIND_METER, m, meterInForce);
 }
 
+std::uint8_t keyInForceAt(const EventStore& store, std::int32_t m) {
+    std::uint8_t key = 14;
+    keyAt(store, m, key);
+    return key;
+}
+
+std::uint8_t meterInForceAt(const EventStore& store, std::int32_t m) {
+    std::uint8_t meter = 0x42;
+    meterAt(store, m, meter);
+    return meter;
+}
+
 WrittenKey writtenKey(int k, int transposition) {
     const auto t = static_cast<std::size_t>(transposition);
     int written = k + 2 * TRANSPOSE_KEY_SHIFT[t];

@@ -21,6 +21,10 @@ std::int32_t tickToMeasure(const EventStore& store, std::int32_t t);
 bool keyAt(const EventStore& store, std::int32_t m, std::uint8_t& keyInForce);
 // True when a meter event stands exactly at measure m; meterInForce gets the meter in force there.
 bool meterAt(const EventStore& store, std::int32_t m, std::uint8_t& meterInForce);
+// The key and the meter in force at measure m (C major and 4/4 where the row holds none, which
+// only an empty store can).
+std::uint8_t keyInForceAt(const EventStore& store, std::int32_t m);
+std::uint8_t meterInForceAt(const EventStore& store, std::int32_t m);
 // The tick at which the song ends (end of measure 1000).
 inline std::int32_t songEndTick(const EventStore& store) {
     return measureToTick(store, MAX_MEASURES);

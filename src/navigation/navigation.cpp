@@ -19,29 +19,30 @@ std::optional<std::int32_t> searchSignature(const EventStore& store, SearchKind 
     return std::nullopt;
 }
 
-std::optional<std::int32_t> findFromDialog(const Song& song, EditState& state, SearchKind kind,
+std::optional<std::int32_t> findFromDialog(const Song& song, std::int32_t currentMeasure, SearchKind kind,
                                            SearchStart start) {
-    state.searchFrom = start == SearchStart::CurrentMeasure ? state.currentMeasure : 0;
-    return searchSignature(song.store, kind, state.searchFrom);
+    return searchSignature(song.store, kind, start == SearchStart::CurrentMeasure ? currentMeasure : 0);
 }
 
-std::optional<std::int32_t> findNext(const Song& song, EditState& state, SearchKind kind) {
-    state.searchFrom = state.currentMeasure + 1;
-    return searchSignature(song.store, kind, state.searchFrom);
+std::optional<std::int32_t> findNext(const Song& song, std::int32_t currentMeasure, SearchKind kind) {
+    return searchSignature(song.store, kind, currentMeasure + 1);
 }
 
-JumpTarget songEndTarget(const Song& song, EditState& state) {
+JumpTarget songEndTarget(const Song& song, LastJump& last) {
+    const SongEnd end = findSongEnd(song);
+    if (end.found)
+        last = {end.row, end.kind};
     // A note that runs to the very end of the song has its note-off at the start of measure
     // 1000, which is not a measure one can show: the last measure holds the end instead.
-    const std::int32_t measure = std::min(findSongEnd(song, state), MAX_MEASURES - 1);
-    if (state.lastEventRow == TEMPO_ROW)
+    const std::int32_t measure = std::min(end.measure, MAX_MEASURES - 1);
+    if (last.row == TEMPO_ROW)
         return {measure, std::nullopt, MainTab::Tempo};
-    if (state.lastEventRow == SIGNATURE_ROW)
+    if (last.row == SIGNATURE_ROW)
         return {measure, std::nullopt, MainTab::Signature};
-    const MainTab tab = state.lastEventKind == KIND_DYNAMICS ? MainTab::Dynamics
-                        : state.lastEventKind == KIND_PAN    ? MainTab::Pan
-                                                             : MainTab::Score;
-    return {measure, state.lastEventRow, tab};
+    const MainTab tab = last.kind == KIND_DYNAMICS ? MainTab::Dynamics
+                        : last.kind == KIND_PAN    ? MainTab::Pan
+                                                   : MainTab::Score;
+    return {measure, last.row, tab};
 }
 
 } // namespace pokopen

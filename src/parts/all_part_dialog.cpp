@@ -94,11 +94,11 @@ BulkPartSettings TfrmAllPart::settings() const {
 
 void TfrmAllPart::accept() {
     const BulkPartSettings chosen = settings();
-    songChanged_ =
-        session_.changeReturning("パートの一括設定",
-                                 {session_.state.currentPart, session_.state.currentMeasure, EditPage::Part},
-                                 [&](Song& song) { return applyBulkPartSettings(song, chosen); }) ||
-        songChanged_;
+    songChanged_ = session_.changeReturning(
+                       "パートの一括設定",
+                       {session_.editing().currentPart, session_.editing().currentMeasure, EditPage::Part},
+                       [&](Song& song) { return applyBulkPartSettings(song, chosen); }) ||
+                   songChanged_;
     QDialog::accept();
 }
 

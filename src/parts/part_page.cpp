@@ -1,6 +1,7 @@
 #include "parts/part_page.h"
 
 #include "parts/part_settings.h"
+#include "ui/document_view.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -21,21 +22,14 @@ PartPage::PartPage(SongDocument& session, MidiOut& out, QWidget* parent)
     connect(controls_.barVol, &QSlider::sliderReleased, this, [this] { session_.endStep(); });
     connect(controls_.lstInst, &InstrumentList::mousePressed, this, &PartPage::lstInstMouseDown);
     connect(controls_.lstInst, &InstrumentList::mouseReleased, this, &PartPage::lstInstMouseUp);
-}
-
-void PartPage::showPartSettings() {
-    if (!isVisible())
-        return;
-    copySettingsToControls();
-}
-
-void PartPage::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    copySettingsToControls();
+    // The controls show the current part's settings.
+    new DocumentView(
+        session_, *this, [](const SongChange& c) { return c.settings || c.touches(EditingField::Part); },
+        [this] { copySettingsToControls(); });
 }
 
 void PartPage::copySettingsToControls() {
-    const int part = session_.state.currentPart;
+    const int part = session_.editing().currentPart;
     const auto i = static_cast<std::size_t>(part);
     const bool drums = part == PERCUSSION_PART;
     controls_.grpInst->setVisible(!drums);
@@ -47,35 +41,41 @@ void PartPage::copySettingsToControls() {
     }
     controls_.setTransposition(session_.song().partTransposition[i]);
     controls_.lblVol->setText(QString::number(session_.song().partVolume[i]));
-    // The slider's handler finds the stored value unchanged and only updates the label.
-    controls_.barVol->setValue(session_.song().partVolume[i]);
+    {
+        // Showing a part is no change of its volume.
+        const QSignalBlocker block(controls_.barVol);
+        controls_.barVol->setValue(session_.song().partVolume[i]);
+    }
 }
 
 EditPlace PartPage::place() const {
-    return {session_.state.currentPart, session_.state.currentMeasure, EditPage::Part};
+    return {session_.editing().currentPart, session_.editing().currentMeasure, EditPage::Part};
 }
 
 void PartPage::lstInstClick() {
     const int row = controls_.lstInst->currentRow();
-    const int part = session_.state.currentPart;
+    const int part = session_.editing().currentPart;
     if (row >= 0 && session_.changeReturning("楽器の変更", place(),
                                              [&](Song& song) { return setPartInstrument(song, part, row); }))
-        emit songEdited();
+        return; // the pages showing it redraw from the document's change
 }
 
 void PartPage::rgrTransClick(int index) {
-    const int part = session_.state.currentPart;
+    const int part = session_.editing().currentPart;
     if (session_.changeReturning("移調の変更", place(),
                                  [&](Song& song) { return setPartTransposition(song, part, index); }))
-        emit songEdited();
+        return;
 }
 
 void PartPage::barVolChange(int position) {
-    // A drag of the slider is one step: it was begun when the slider was pressed.
-    const int part = session_.state.currentPart;
-    if (session_.changeReturning("音量の変更", place(),
-                                 [&](Song& song) { return setPartVolume(song, part, position); }))
-        emit songEdited();
+    // A drag of the slider is one step: it was begun when the slider was pressed. A move by the
+    // keyboard is a step of its own.
+    const int part = session_.editing().currentPart;
+    const auto set = [&](Song& song) { setPartVolume(song, part, position); };
+    if (session_.inStep())
+        session_.changeInStep(set);
+    else
+        session_.change("音量の変更", place(), set);
     controls_.lblVol->setText(QString::number(position));
 }
 

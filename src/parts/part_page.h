@@ -12,24 +12,15 @@ namespace pokopen {
 
 // The part settings tab (tabPart): instrument, transposing instrument and volume of the current
 // part. Pressing an instrument plays a test note with it on channel 1 at the pitch of barTone
-// until the button is released. Emits songEdited() whenever a stored setting really changes.
+// until the button is released. The controls follow the document's changes of the part's settings.
 class PartPage : public QWidget {
     Q_OBJECT
 public:
     PartPage(SongDocument& session, MidiOut& out, QWidget* parent = nullptr);
 
-    // Brings the controls up to date with the current part; does nothing while not on view.
-    void showPartSettings();
-
     // The test-note key; the main window sets it to 69 at start-up, New and after a load.
     QSlider* barTone() const { return controls_.barTone; }
     TestNotePlayer& testNote() { return testNote_; }
-
-signals:
-    void songEdited();
-
-protected:
-    void showEvent(QShowEvent* event) override; // tabPartShow
 
 private:
     EditPlace place() const;

@@ -14,7 +14,8 @@ KeyEntryController::KeyEntryController(SongDocument& session, TestNotePlayer& au
 }
 
 bool KeyEntryController::keyPressed(int key, Qt::KeyboardModifiers modifiers) {
-    const Qt::KeyboardModifiers mods = modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    const Qt::KeyboardModifiers mods =
+        modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
     const bool plain = mods == Qt::NoModifier;
     if (key >= Qt::Key_A && key <= Qt::Key_G && (plain || mods == Qt::ShiftModifier)) {
         const char letter = static_cast<char>('A' + (key - Qt::Key_A));
@@ -27,7 +28,7 @@ bool KeyEntryController::keyPressed(int key, Qt::KeyboardModifiers modifiers) {
             refuse();
         return true;
     }
-    const std::int32_t measure = session_.state.currentMeasure;
+    const std::int32_t measure = session_.editing().currentMeasure;
     const auto toMeasure = [this](std::int32_t m) {
         if (m < 0 || m >= MAX_MEASURES)
             refuse();
@@ -78,8 +79,7 @@ bool KeyEntryController::keyPressed(int key, Qt::KeyboardModifiers modifiers) {
     case Qt::Key_Escape:
         if (!plain)
             return false;
-        session_.state.selection.clear();
-        emit caretMoved();
+        session_.setSelection({});
         return true;
     default:
         return false;
@@ -87,25 +87,25 @@ bool KeyEntryController::keyPressed(int key, Qt::KeyboardModifiers modifiers) {
 }
 
 bool KeyEntryController::entryKey(EntryKey key, char letter) {
-    EditState& st = session_.state;
+    const Editing& st = session_.editing();
     const KeyEntryPlace place{st.currentPart, st.caret, st.selection, st.tripletMode};
     const KeyOutcome outcome = pressEntryKey(session_.song(), place, session_.palette, key, letter);
     if (outcome.refused) {
         refuse();
         return true;
     }
-    applyKeyOutcome(session_, st.currentPart, outcome);
-    st.caret = outcome.caret;
-    st.selection = outcome.selection;
+    applyKeyOutcome(session_, place.part, outcome);
+    // The staff redraws from the document's changes.
+    session_.setSelection(outcome.selection);
+    session_.moveCaret(outcome.caret);
     sound(outcome.audition);
-    emit caretMoved();
     return true;
 }
 
 void KeyEntryController::sound(const std::vector<int>& keys) {
     if (keys.empty())
         return;
-    const int part = session_.state.currentPart;
+    const int part = session_.editing().currentPart;
     const int program = session_.song().partInstrument[static_cast<std::size_t>(part)];
     std::vector<MidiShortMessage> messages;
     for (const int key : keys) {

@@ -30,9 +30,6 @@ public:
     bool keyPressed(int key, Qt::KeyboardModifiers modifiers);
 
 signals:
-    // The caret or the selection moved, or the song changed: the staff is to show the measure
-    // that holds the caret and redraw.
-    void caretMoved();
     // The palette's length changed.
     void paletteChanged();
     // Ctrl+Left/Right, PageUp/PageDown, Home: show this measure (the caret goes to its start).

@@ -17,10 +17,9 @@ int firstDrum(int scoreView) {
     return FIRST_DRUM_OF_VIEW[static_cast<std::size_t>(scoreView)];
 }
 
-// Ticks of the current measure; updates meterInForce as the staff does.
-std::int32_t currentMeasureTicks(SongDocument& s) {
-    meterAt(s.song().store, s.state.currentMeasure, s.state.meterInForce);
-    return ticksPerMeasure(s.state.meterInForce);
+// Ticks of the current measure.
+std::int32_t currentMeasureTicks(const SongDocument& s) {
+    return ticksPerMeasure(meterInForceAt(s.song().store, s.editing().currentMeasure));
 }
 
 // x relative to the first column lies on a column of the measure.
@@ -34,8 +33,8 @@ bool insideImageRows(std::int32_t y) {
 
 // Start tick of the column under relX, absolute.
 std::int32_t columnStart(const SongDocument& s, std::int32_t relX) {
-    const std::int32_t measureStart = measureToTick(s.song().store, s.state.currentMeasure);
-    return s.state.tripletMode ? measureStart + 4 * (relX / 12) : measureStart + 3 * (relX / 9);
+    const std::int32_t measureStart = measureToTick(s.song().store, s.editing().currentMeasure);
+    return s.editing().tripletMode ? measureStart + 4 * (relX / 12) : measureStart + 3 * (relX / 9);
 }
 
 // Pitch of image row y of the current part: stored value, written step and written key.
@@ -45,17 +44,16 @@ struct PointedPitch {
     int writtenKeyByte = 0;
 };
 
-PointedPitch pointedPitch(SongDocument& s, std::int32_t y) {
+PointedPitch pointedPitch(const SongDocument& s, std::int32_t y) {
     PointedPitch p;
-    if (s.state.currentPart == PERCUSSION_PART) {
-        p.value = static_cast<std::uint8_t>(firstDrum(s.state.scoreView) + y / 18);
+    if (s.editing().currentPart == PERCUSSION_PART) {
+        p.value = static_cast<std::uint8_t>(firstDrum(s.editing().scoreView) + y / 18);
         return p;
     }
-    keyAt(s.song().store, s.state.currentMeasure, s.state.keyInForce);
-    const WrittenKey wk = writtenKey(
-        s.state.keyInForce, s.song().partTransposition[static_cast<std::size_t>(s.state.currentPart)]);
-    s.state.keyInForce = static_cast<std::uint8_t>(wk.key);
-    p.writtenStep = y / 9 + 7 * s.state.scoreView;
+    const WrittenKey wk =
+        writtenKey(keyInForceAt(s.song().store, s.editing().currentMeasure),
+                   s.song().partTransposition[static_cast<std::size_t>(s.editing().currentPart)]);
+    p.writtenStep = y / 9 + 7 * s.editing().scoreView;
     p.writtenKeyByte = wk.key;
     p.value = valueOfStep(p.writtenStep + wk.shift);
     return p;
@@ -63,9 +61,8 @@ PointedPitch pointedPitch(SongDocument& s, std::int32_t y) {
 
 } // namespace
 
-void rememberScorePointer(EditState& state, int x, int y) {
-    state.scoreMouseX = x - NOTE_ENTRY_FIRST_COLUMN_X;
-    state.scoreMouseY = y;
+ScorePointer scorePointerAt(int x, int y) {
+    return {x - NOTE_ENTRY_FIRST_COLUMN_X, y};
 }
 
 bool noteOverlaps(const EventRow& row, std::int32_t start, std::int32_t end, std::uint8_t value) {
@@ -98,13 +95,13 @@ void insertNote(EventRow& row, const EntryTarget& note) {
     row.insertAt(j, {note.end, KIND_NOTE_OFF, note.value, 0});
 }
 
-bool enterNoteAtPointer(SongDocument& s, EntryTarget* entered) {
+bool enterNoteAtPointer(SongDocument& s, const ScorePointer& at, EntryTarget* entered) {
     const std::int32_t ticks = currentMeasureTicks(s);
-    const std::int32_t relX = s.state.scoreMouseX;
-    const std::int32_t y = s.state.scoreMouseY;
+    const std::int32_t relX = at.relX;
+    const std::int32_t y = at.y;
     if (!insideMeasure(relX, ticks) || !insideImageRows(y))
         return false;
-    const std::int32_t length = s.state.tripletMode ? s.palette.noteLength / 3 : s.palette.noteLength;
+    const std::int32_t length = s.editing().tripletMode ? s.palette.noteLength / 3 : s.palette.noteLength;
     // A note of no length would put its note-off before its note-on.
     if (length <= 0)
         return false;
@@ -115,7 +112,7 @@ bool enterNoteAtPointer(SongDocument& s, EntryTarget* entered) {
         return false;
     const PointedPitch p = pointedPitch(s, y);
     note.value = p.value;
-    const int part = s.state.currentPart;
+    const int part = s.editing().currentPart;
     if (noteOverlaps(s.song().row(part), note.start, note.end, note.value))
         return false;
     if (part != PERCUSSION_PART && s.palette.accidentalSet)
@@ -123,19 +120,19 @@ bool enterNoteAtPointer(SongDocument& s, EntryTarget* entered) {
             static_cast<std::int8_t>(s.palette.accidental - keyAlteration(p.writtenKeyByte, p.writtenStep));
     if (entered)
         *entered = note;
-    return s.change(NOTE_ENTRY_STEP, {part, s.state.currentMeasure, EditPage::Score},
+    return s.change(NOTE_ENTRY_STEP, {part, s.editing().currentMeasure, EditPage::Score},
                     [&](Song& song) { insertNote(song.row(part), note); });
 }
 
-bool deleteNoteAtPointer(SongDocument& s, EntryTarget* deleted) {
+bool deleteNoteAtPointer(SongDocument& s, const ScorePointer& at, EntryTarget* deleted) {
     const std::int32_t ticks = currentMeasureTicks(s);
-    const std::int32_t relX = s.state.scoreMouseX;
-    const std::int32_t y = s.state.scoreMouseY;
+    const std::int32_t relX = at.relX;
+    const std::int32_t y = at.y;
     if (!insideMeasure(relX, ticks) || !insideImageRows(y))
         return false;
     const std::int32_t t = columnStart(s, relX);
     const std::uint8_t value = pointedPitch(s, y).value;
-    const int part = s.state.currentPart;
+    const int part = s.editing().currentPart;
     const EventRow& row = s.song().row(part);
 
     bool sounding = false;
@@ -165,7 +162,7 @@ bool deleteNoteAtPointer(SongDocument& s, EntryTarget* deleted) {
         *deleted = {row.pos[on], offFound ? row.pos[static_cast<std::size_t>(off)] : row.pos[on], value,
                     row.extra[on]};
     }
-    return s.change(NOTE_DELETION_STEP, {part, s.state.currentMeasure, EditPage::Score}, [&](Song& song) {
+    return s.change(NOTE_DELETION_STEP, {part, s.editing().currentMeasure, EditPage::Score}, [&](Song& song) {
         EventRow& edited = song.row(part);
         edited.removeAt(lastOn);
         if (offFound)
@@ -173,15 +170,15 @@ bool deleteNoteAtPointer(SongDocument& s, EntryTarget* deleted) {
     });
 }
 
-std::optional<EntryTarget> noteAtPoint(SongDocument& s, int x, int y) {
+std::optional<EntryTarget> noteAtPoint(const SongDocument& s, int x, int y) {
     const std::int32_t ticks = currentMeasureTicks(s);
     const std::int32_t relX = x - NOTE_ENTRY_FIRST_COLUMN_X;
     if (!insideMeasure(relX, ticks) || !insideImageRows(y))
         return std::nullopt;
-    const std::int32_t measureStart = measureToTick(s.song().store, s.state.currentMeasure);
+    const std::int32_t measureStart = measureToTick(s.song().store, s.editing().currentMeasure);
     const std::int32_t t = measureStart + relX / 3;
     const std::uint8_t value = pointedPitch(s, y).value;
-    const EventRow& row = s.song().row(s.state.currentPart);
+    const EventRow& row = s.song().row(s.editing().currentPart);
     // The note of that value sounding at t: the last note-on at or before t, if no note-off follows it.
     std::int32_t on = -1;
     std::int32_t i = 0;
@@ -210,8 +207,8 @@ std::int32_t columnTickAt(const SongDocument& s, int x) {
     return columnStart(s, x - NOTE_ENTRY_FIRST_COLUMN_X);
 }
 
-std::optional<EntryTarget> dragTarget(SongDocument& s, const EntryTarget& note, std::int32_t grab, int x,
-                                      int y) {
+std::optional<EntryTarget> dragTarget(const SongDocument& s, const EntryTarget& note, std::int32_t grab,
+                                      int x, int y) {
     const std::int32_t ticks = currentMeasureTicks(s);
     const std::int32_t relX = x - NOTE_ENTRY_FIRST_COLUMN_X;
     if (!insideMeasure(relX, ticks) || !insideImageRows(y))
@@ -226,15 +223,15 @@ std::optional<EntryTarget> dragTarget(SongDocument& s, const EntryTarget& note, 
     if (moved.value != note.value) {
         // On another row the note takes the accidental a click there would give.
         moved.extra = 0;
-        if (s.state.currentPart != PERCUSSION_PART && s.palette.accidentalSet)
+        if (s.editing().currentPart != PERCUSSION_PART && s.palette.accidentalSet)
             moved.extra = static_cast<std::int8_t>(s.palette.accidental -
                                                    keyAlteration(p.writtenKeyByte, p.writtenStep));
     }
     return moved;
 }
 
-std::optional<EntryTarget> stretchTarget(SongDocument& s, const EntryTarget& note, int x) {
-    const std::int32_t grid = s.state.tripletMode ? 4 : 3;
+std::optional<EntryTarget> stretchTarget(const SongDocument& s, const EntryTarget& note, int x) {
+    const std::int32_t grid = s.editing().tripletMode ? 4 : 3;
     const std::int32_t relX = std::max(x - NOTE_ENTRY_FIRST_COLUMN_X, 0);
     EntryTarget stretched = note;
     stretched.end = std::max(columnStart(s, relX) + grid, note.start + grid);
@@ -243,14 +240,14 @@ std::optional<EntryTarget> stretchTarget(SongDocument& s, const EntryTarget& not
     return stretched;
 }
 
-std::vector<MidiShortMessage> auditionAt(SongDocument& s, int x, int y) {
+std::vector<MidiShortMessage> auditionAt(const SongDocument& s, int x, int y) {
     const std::int32_t ticks = currentMeasureTicks(s);
     if (!insideMeasure(x - NOTE_ENTRY_FIRST_COLUMN_X, ticks) || !insideImageRows(y))
         return {};
-    const int part = s.state.currentPart;
+    const int part = s.editing().currentPart;
     int key = 0;
     if (part == PERCUSSION_PART) {
-        key = percussionKey(firstDrum(s.state.scoreView) + y / 18);
+        key = percussionKey(firstDrum(s.editing().scoreView) + y / 18);
     } else {
         const PointedPitch p = pointedPitch(s, y);
         const int alteration =

@@ -8,8 +8,8 @@
 #include <vector>
 
 // Entering, deleting and auditioning notes with the mouse on the staff image. The functions work
-// on the current part and measure of the session and on the pointer position remembered in
-// `scoreMouseX` / `scoreMouseY`; the window only forwards its mouse events and redraws.
+// on the current part and measure of the session and on the pointer position the staff's window
+// remembers from its mouse moves.
 namespace pokopen {
 
 // The names of the steps in the Edit menu.
@@ -21,8 +21,13 @@ inline constexpr int NOTE_ENTRY_FIRST_COLUMN_X = 82; // x of tick 0 of the measu
 inline constexpr int NOTE_ENTRY_IMAGE_WIDTH = 514;
 inline constexpr int NOTE_ENTRY_IMAGE_HEIGHT = 288;
 
-// imgScoreMouseMove: remembers the pointer (x relative to the first tick column).
-void rememberScorePointer(EditState& state, int x, int y);
+// Where the pointer was last seen over the staff image: x relative to the first tick column.
+struct ScorePointer {
+    std::int32_t relX = 0;
+    std::int32_t y = 0;
+};
+// imgScoreMouseMove: the pointer at image point (x, y).
+ScorePointer scorePointerAt(int x, int y);
 
 // The note a click at the remembered pointer stands for, before the overlap test.
 struct EntryTarget {
@@ -43,31 +48,31 @@ void insertNote(EventRow& row, const EntryTarget& note);
 // nothing changed) left of the first column, past the measure's end, when a note of the same
 // value overlaps, or when the note would end after the last measure.
 // `entered`, when given, receives the note.
-bool enterNoteAtPointer(SongDocument& session, EntryTarget* entered = nullptr);
+bool enterNoteAtPointer(SongDocument& session, const ScorePointer& at, EntryTarget* entered = nullptr);
 
 // imgScoreDblClick: deletes the note of the pointed value that sounds at the pointed column
 // (note-on <= tick < note-off). False when none does. `deleted`, when given, receives the note.
-bool deleteNoteAtPointer(SongDocument& session, EntryTarget* deleted = nullptr);
+bool deleteNoteAtPointer(SongDocument& session, const ScorePointer& at, EntryTarget* deleted = nullptr);
 
 // The note whose bar lies under image point (x, y): one that starts in the current measure and
 // sounds at the pointed column on the pointed row. Nothing when there is none.
-std::optional<EntryTarget> noteAtPoint(SongDocument& session, int x, int y);
+std::optional<EntryTarget> noteAtPoint(const SongDocument& session, int x, int y);
 
 // Where a note dragged to image point (x, y) goes: the pointed column less `grab` ticks (where in
 // the note it was taken), the pointed row, its own length, and its own accidental on its own
 // row, else the one a click gives. Nothing when the point lies outside the measure's columns or
 // rows or the note would leave the song.
-std::optional<EntryTarget> dragTarget(SongDocument& session, const EntryTarget& note, std::int32_t grab,
+std::optional<EntryTarget> dragTarget(const SongDocument& session, const EntryTarget& note, std::int32_t grab,
                                       int x, int y);
 // The note lengthened or shortened so that it ends with the grid column under image x (at least
 // one column long). Nothing when it would end after the song.
-std::optional<EntryTarget> stretchTarget(SongDocument& session, const EntryTarget& note, int x);
+std::optional<EntryTarget> stretchTarget(const SongDocument& session, const EntryTarget& note, int x);
 // The start tick of the grid column under image x of the current measure.
 std::int32_t columnTickAt(const SongDocument& session, int x);
 
 // imgScoreMouseDown with the right button at image point (x, y): the messages that sound the
 // pointed pitch on the current part's channel. Empty when the point lies outside the measure,
 // in which case the device is not opened.
-std::vector<MidiShortMessage> auditionAt(SongDocument& session, int x, int y);
+std::vector<MidiShortMessage> auditionAt(const SongDocument& session, int x, int y);
 
 } // namespace pokopen

@@ -15,7 +15,7 @@ NoteEntryController::NoteEntryController(SongDocument& session, MidiOut& out, QO
     : QObject(parent), session_(session), audition_(out) {}
 
 void NoteEntryController::imgScoreMouseMove(int x, int y) {
-    rememberScorePointer(session_.state, x, y);
+    pointer_ = scorePointerAt(x, y);
     if (!leftPressed_ || !grabbed_)
         return;
     if (!dragging_) {
@@ -30,7 +30,7 @@ void NoteEntryController::imgScoreMouseMove(int x, int y) {
 void NoteEntryController::imgScoreMouseDown(Qt::MouseButton button, int x, int y) {
     // The pointer is where it was last moved to; a press without a move before it (e.g. after
     // the window came up under the pointer) must not act on an older position.
-    rememberScorePointer(session_.state, x, y);
+    pointer_ = scorePointerAt(x, y);
     if (button == Qt::LeftButton) {
         leftPressed_ = true;
         pressAt_ = QPoint(x, y);
@@ -63,7 +63,7 @@ void NoteEntryController::imgScoreMouseUp(Qt::MouseButton button, int x, int y) 
     grabbed_.reset();
     if (x < 0 || y < 0 || x >= NOTE_ENTRY_IMAGE_WIDTH || y >= NOTE_ENTRY_IMAGE_HEIGHT)
         return; // released outside the image: no click
-    rememberScorePointer(session_.state, x, y);
+    pointer_ = scorePointerAt(x, y);
     imgScoreClick();
 }
 
@@ -73,31 +73,29 @@ void NoteEntryController::imgScoreDblClick(Qt::MouseButton button, int x, int y)
     grabbed_.reset();
     if (button != Qt::LeftButton)
         return;
-    rememberScorePointer(session_.state, x, y);
+    pointer_ = scorePointerAt(x, y);
     EntryTarget deleted;
-    if (deleteNoteAtPointer(session_, &deleted)) {
-        session_.state.caret = deleted.start;
-        session_.state.selection.clear();
-        emit songEdited();
-        emit staffChanged();
+    // The staff redraws from the document's changes.
+    if (deleteNoteAtPointer(session_, pointer_, &deleted)) {
+        session_.setSelection({});
+        session_.setCaret(deleted.start);
     }
 }
 
 void NoteEntryController::imgScoreClick() {
     EntryTarget entered;
-    if (enterNoteAtPointer(session_, &entered)) {
-        session_.state.caret = entered.end;
-        session_.state.selection.clear();
-        emit songEdited();
-        emit staffChanged();
+    if (enterNoteAtPointer(session_, pointer_, &entered)) {
+        session_.setSelection({});
+        session_.setCaret(entered.end);
     }
 }
 
 void NoteEntryController::startDrag() {
     dragging_ = true;
     dragged_ = *grabbed_;
+    const Editing& e = session_.editing();
     session_.beginStep(stretching_ ? NOTE_LENGTH_STEP : NOTE_MOVE_STEP,
-                       {session_.state.currentPart, session_.state.currentMeasure, EditPage::Score});
+                       {e.currentPart, e.currentMeasure, EditPage::Score});
 }
 
 std::optional<EntryTarget> NoteEntryController::dragTargetAt(int x, int y) {
@@ -106,7 +104,7 @@ std::optional<EntryTarget> NoteEntryController::dragTargetAt(int x, int y) {
     if (!target)
         return std::nullopt;
     const NoteEdit edit{{{dragged_.start, dragged_.value}}, {*target}};
-    if (noteEditCollides(session_.song().row(session_.state.currentPart), edit))
+    if (noteEditCollides(session_.song().row(session_.editing().currentPart), edit))
         return std::nullopt;
     return target;
 }
@@ -115,7 +113,7 @@ void NoteEntryController::moveDraggedTo(const EntryTarget& target) {
     if (target.start == dragged_.start && target.end == dragged_.end && target.value == dragged_.value &&
         target.extra == dragged_.extra)
         return;
-    const int part = session_.state.currentPart;
+    const int part = session_.editing().currentPart;
     const NoteEdit edit{{{dragged_.start, dragged_.value}}, {target}};
     session_.changeInStep([&](Song& song) { applyNoteEdit(song.row(part), edit); });
     dragged_ = target;
@@ -132,12 +130,13 @@ void NoteEntryController::finishDrag(int x, int y) {
         audition_.beep();
     }
     grabbed_.reset();
+    // Ending the step tells the staff (when the note moved); a note put back redraws here.
     if (session_.endStep()) {
-        session_.state.caret = dragged_.end;
-        session_.state.selection.clear();
-        emit songEdited();
+        session_.setSelection({});
+        session_.setCaret(dragged_.end);
+    } else {
+        emit staffChanged();
     }
-    emit staffChanged();
 }
 
 } // namespace pokopen

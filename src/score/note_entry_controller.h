@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/song_document.h"
+#include "score/note_entry.h"
 #include "ui/test_note_player.h"
 
 #include "score/note_entry.h"
@@ -14,7 +15,7 @@ namespace pokopen {
 
 // Turns the mouse events of the staff image into note entry, deletion and audition. The main
 // window connects imgScore's press, move, release and double-click (button and image x/y) to the
-// slots, marks the song modified on songEdited() and redraws the staff on staffChanged().
+// slots; the staff redraws itself from the document's change.
 //
 // Clicks are formed as the mouse delivers them: a left press on the image released over it is a
 // click (enter); the second press of a double click is a double click (delete) and the release
@@ -43,7 +44,7 @@ public slots:
     void imgScoreDblClick(Qt::MouseButton button, int x, int y);
 
 signals:
-    void songEdited();
+    // A drag moved the note: the step is still open, so the document has told no one yet.
     void staffChanged();
 
 private:
@@ -55,6 +56,7 @@ private:
 
     SongDocument& session_;
     TestNotePlayer audition_;
+    ScorePointer pointer_; // where the pointer was last seen over the image
     bool leftPressed_ = false;
     // A press on a note's bar: the note, where it was taken and whether by its end.
     std::optional<EntryTarget> grabbed_;

@@ -5,6 +5,7 @@
 #include "score/score_pictures.h"
 #include "score/staff_layout.h"
 #include "score/staff_paint.h"
+#include "ui/document_view.h"
 #include "ui/image_view.h"
 
 #include <QButtonGroup>
@@ -81,6 +82,22 @@ ScorePage::ScorePage(SongDocument& session, QWidget* parent) : QWidget(parent), 
         "Ctrl+←→/PageUp/PageDown 小節、Home/End 先頭/最後、Esc 選択解除");
     imgScore_->setToolTip(keys);
     imgScore_->setStatusTip(keys);
+
+    // The staff shows the current part's row in the current measure (whose length and key come
+    // from the signature row), the part's transposition, and the view, grid, caret and selection.
+    constexpr std::uint32_t shownEditing = bit(EditingField::Part) | bit(EditingField::Measure) |
+                                           bit(EditingField::View) | bit(EditingField::Triplet) |
+                                           bit(EditingField::Caret) | bit(EditingField::Selection);
+    new DocumentView(
+        session_, *this,
+        [this](const SongChange& c) {
+            return (c.editing & shownEditing) != 0 || c.settings ||
+                   showsPartRows(c, session_.editing().currentPart);
+        },
+        [this] {
+            showScoreView();
+            drawStaff();
+        });
 }
 
 bool ScorePage::eventFilter(QObject* watched, QEvent* event) {
@@ -115,11 +132,7 @@ QToolButton* ScorePage::makeViewButton(const char* name, const QString& caption,
 void ScorePage::drawStaff() {
     if (!isVisible())
         return;
-    EditState& state = session_.state;
-    const StaffLayout layout = layoutStaff(session_.song(), state);
-    state.meterInForce = layout.meter;
-    if (!layout.drums)
-        state.keyInForce = static_cast<std::uint8_t>(layout.writtenKey);
+    const StaffLayout layout = layoutStaff(session_.song(), session_.editing());
 
     paintStaff(layout, imgScore_->image(), imgPercName_->image());
     imgPercName_->setVisible(layout.drums);
@@ -131,7 +144,7 @@ void ScorePage::drawStaff() {
 }
 
 void ScorePage::showScoreView() {
-    switch (session_.state.scoreView) {
+    switch (session_.editing().scoreView) {
     case 0:
         btnScoreHigh_->setChecked(true);
         break;
@@ -157,15 +170,12 @@ void ScorePage::btnScoreLowClick() {
 }
 
 void ScorePage::selectView(int view) {
-    session_.state.scoreView = view;
-    showScoreView();
-    drawStaff();
+    session_.setScoreView(view); // the staff redraws from the document's change
     emit scoreViewChanged(view);
 }
 
 void ScorePage::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    drawStaff();
+    QWidget::showEvent(event); // the staff is redrawn on view when it changed while hidden
     emit pageShown();
 }
 

@@ -21,8 +21,8 @@ class ScorePage : public QWidget {
 public:
     explicit ScorePage(SongDocument& session, QWidget* parent = nullptr);
 
-    // Repaints the staff from the store; does nothing while the page is not visible. Leaves the
-    // meter in force and the written key in force in the editing state.
+    // Repaints the staff from the store; does nothing while the page is not visible. The page
+    // calls it itself whenever the document changes what it shows.
     void drawStaff();
     // Presses the view button of the state's scoreView (after New and Open reset the view).
     void showScoreView();

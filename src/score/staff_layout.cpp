@@ -196,7 +196,7 @@ void markSelected(std::vector<NoteMark>& marks, const std::vector<NoteRef>& sele
 }
 } // namespace
 
-StaffLayout layoutStaff(const Song& song, const EditState& state) {
+StaffLayout layoutStaff(const Song& song, const Editing& state) {
     const EventStore& store = song.store;
     StaffLayout layout;
     const int part = std::clamp(state.currentPart, 0, PART_ROWS - 1);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/edit_state.h"
+#include "document/editing.h"
 #include "model/event_store.h"
 #include "model/song.h"
 
@@ -166,6 +166,6 @@ inline constexpr std::uint32_t CARET_RGB = 0x008080;
 
 // Works out the staff tab for state.currentPart, currentMeasure, scoreView and tripletMode, with
 // the caret and the selected notes.
-StaffLayout layoutStaff(const Song& song, const EditState& state);
+StaffLayout layoutStaff(const Song& song, const Editing& state);
 
 } // namespace pokopen

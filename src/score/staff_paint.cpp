@@ -108,7 +108,7 @@ void paintStaff(const StaffLayout& layout, QImage& score, QImage& drumNames) {
                    QColor::fromRgb(static_cast<QRgb>(0xFF000000u | CARET_RGB)));
 }
 
-QImage renderStaff(const Song& song, const EditState& state) {
+QImage renderStaff(const Song& song, const Editing& state) {
     QImage score(STAFF_IMAGE_WIDTH, STAFF_IMAGE_HEIGHT, QImage::Format_RGB32);
     QImage names(DRUM_NAMES_WIDTH, STAFF_IMAGE_HEIGHT, QImage::Format_RGB32);
     paintStaff(layoutStaff(song, state), score, names);

@@ -22,6 +22,6 @@ QColor qColorOf(StaffColour c);
 void paintStaff(const StaffLayout& layout, QImage& score, QImage& drumNames);
 
 // The staff image of the current part and measure, drawn whether or not any window shows it.
-QImage renderStaff(const Song& song, const EditState& state);
+QImage renderStaff(const Song& song, const Editing& state);
 
 } // namespace pokopen

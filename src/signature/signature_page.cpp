@@ -2,6 +2,7 @@
 
 #include "signature/signature_dialogs.h"
 #include "signature/signature_edit.h"
+#include "ui/document_view.h"
 #include "ui/fonts.h"
 
 #include <QFont>
@@ -99,14 +100,17 @@ SignaturePage::SignaturePage(SongDocument& session, QWidget* parent) : QWidget(p
     prompts_.warn = [this](const QString& text) {
         QMessageBox::warning(window(), QStringLiteral("拍子の変更"), text);
     };
+    // The tab shows the signatures in force at the current measure.
+    new DocumentView(
+        session_, *this,
+        [](const SongChange& c) { return c.touches(EditingField::Measure) || c.touchesRow(SIGNATURE_ROW); },
+        [this] { updateSignatureTab(); });
 }
 
 void SignaturePage::updateSignatureTab() {
     if (!isVisible())
         return;
-    const SignatureView v = signatureView(session_.song().store, session_.state.currentMeasure);
-    session_.state.keyInForce = v.keyInForce;
-    session_.state.meterInForce = v.meterInForce;
+    const SignatureView v = signatureView(session_.song().store, session_.editing().currentMeasure);
 
     setTextColour(lblStyle1_, v.keyHere ? HERE_TEXT : CONTINUED_TEXT);
     setTextColour(lblStyle2_, v.keyHere ? HERE_TEXT : CONTINUED_TEXT);
@@ -126,30 +130,25 @@ void SignaturePage::updateSignatureTab() {
     lblRhythm_->setText(QString::fromStdString(meterText(v.meterInForce)));
 }
 
-void SignaturePage::edited() {
-    emit songEdited();
-    emit signaturesChanged();
-    updateSignatureTab();
-}
-
 EditPlace SignaturePage::place() const {
-    return {session_.state.currentPart, session_.state.currentMeasure, EditPage::Signature};
+    return {session_.editing().currentPart, session_.editing().currentMeasure, EditPage::Signature};
 }
 
 void SignaturePage::btnStlChangeClick() {
-    const SignatureView v = signatureView(session_.song().store, session_.state.currentMeasure);
+    const SignatureView v = signatureView(session_.song().store, session_.editing().currentMeasure);
     const std::optional<int> chosen = prompts_.chooseKey(v.keyInForce);
     if (chosen && *chosen >= 0 && *chosen < static_cast<int>(KEY_NAMES.size()) &&
         session_.changeReturning("調の変更", place(), [&](Song& song) {
-            return changeKey(song, session_.state.currentMeasure, static_cast<std::uint8_t>(*chosen));
+            return changeKey(song, session_.editing().currentMeasure, static_cast<std::uint8_t>(*chosen));
         }))
-        edited();
+        return; // the tab and the staff redraw from the document's change
 }
 
 void SignaturePage::btnStlDeleteClick() {
-    if (session_.changeReturning("調の削除", place(),
-                                 [&](Song& song) { return deleteKey(song, session_.state.currentMeasure); }))
-        edited();
+    if (session_.changeReturning("調の削除", place(), [&](Song& song) {
+            return deleteKey(song, session_.editing().currentMeasure);
+        }))
+        return;
 }
 
 namespace {
@@ -158,16 +157,15 @@ const QString CUT_WARNING = QStringLiteral("この拍子にすると、曲の最
 }
 
 void SignaturePage::btnRtmChangeClick() {
-    const SignatureView v = signatureView(session_.song().store, session_.state.currentMeasure);
+    const SignatureView v = signatureView(session_.song().store, session_.editing().currentMeasure);
     const std::optional<int> item = prompts_.chooseMeter(meterChoiceItem(v.meterInForce));
     if (!item || *item < 0 || *item >= static_cast<int>(METER_CHOICES.size()))
         return;
     const std::uint8_t meter = METER_CHOICES[static_cast<std::size_t>(*item)];
     switch (session_.changeReturning("拍子の変更", place(), [&](Song& song) {
-        return changeMeter(song, session_.state.currentMeasure, meter);
+        return changeMeter(song, session_.editing().currentMeasure, meter);
     })) {
-    case MeterEdit::Changed:
-        edited();
+    case MeterEdit::Changed: // the tab and the staff redraw from the document's change
         break;
     case MeterEdit::WouldCutSong:
         prompts_.warn(CUT_WARNING);
@@ -179,10 +177,9 @@ void SignaturePage::btnRtmChangeClick() {
 
 void SignaturePage::btnRtmDeleteClick() {
     switch (session_.changeReturning("拍子の削除", place(), [&](Song& song) {
-        return deleteMeter(song, session_.state.currentMeasure);
+        return deleteMeter(song, session_.editing().currentMeasure);
     })) {
-    case MeterEdit::Changed:
-        edited();
+    case MeterEdit::Changed: // the tab and the staff redraw from the document's change
         break;
     case MeterEdit::WouldCutSong:
         prompts_.warn(CUT_WARNING);

@@ -40,15 +40,8 @@ public:
     };
     void setPrompts(Prompts prompts) { prompts_ = std::move(prompts); }
 
-signals:
-    void songEdited();
-    // A key or meter change was made or removed: measures may now hold other notes (the store
-    // keeps ticks), so the staff must be drawn anew.
-    void signaturesChanged();
-
 private:
     EditPlace place() const;
-    void edited();
 
     SongDocument& session_;
     Prompts prompts_;

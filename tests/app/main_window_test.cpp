@@ -242,11 +242,11 @@ TEST_F(MainWindowTest, NewResetsSelectionsAfterEditing) {
     script.answers = {Prompts::Answer::No};
     w->mnuNew->trigger();
     EXPECT_EQ(script.questions, 1);
-    EXPECT_EQ(w->session().state.currentPart, 0);
-    EXPECT_EQ(w->session().state.currentMeasure, 0);
+    EXPECT_EQ(w->session().editing().currentPart, 0);
+    EXPECT_EQ(w->session().editing().currentMeasure, 0);
     EXPECT_EQ(w->barMeas->value(), 1);
-    EXPECT_EQ(w->session().state.scoreView, 1);
-    EXPECT_FALSE(w->session().state.tripletMode);
+    EXPECT_EQ(w->session().editing().scoreView, 1);
+    EXPECT_FALSE(w->session().editing().tripletMode);
     EXPECT_FALSE(w->mnuDivide->isChecked());
     EXPECT_FALSE(w->tolDivide->isChecked());
     EXPECT_FALSE(w->session().isModified());
@@ -498,7 +498,7 @@ TEST_F(MainWindowTest, DropsOpenTheFirstSongFile) {
 TEST_F(MainWindowTest, PartMeasureAndTripletSelections) {
     auto w = make();
     w->btnPart[9]->click();
-    EXPECT_EQ(w->session().state.currentPart, 9);
+    EXPECT_EQ(w->session().editing().currentPart, 9);
     EXPECT_EQ(w->lblPart->text(), "R");
     EXPECT_TRUE(w->lblPart->styleSheet().contains("#FF00FF"));
     w->btnPart[10]->click();
@@ -506,13 +506,13 @@ TEST_F(MainWindowTest, PartMeasureAndTripletSelections) {
     EXPECT_TRUE(w->lblPart->styleSheet().contains("#00FFFF"));
     w->barMeas->setValue(1000);
     EXPECT_EQ(w->lblMeas->text(), QStringLiteral("1000小節目"));
-    EXPECT_EQ(w->session().state.currentMeasure, 999);
+    EXPECT_EQ(w->session().editing().currentMeasure, 999);
     w->tolDivide->click();
     EXPECT_TRUE(w->mnuDivide->isChecked());
-    EXPECT_TRUE(w->session().state.tripletMode);
+    EXPECT_TRUE(w->session().editing().tripletMode);
     w->mnuDivide->trigger();
     EXPECT_FALSE(w->tolDivide->isChecked());
-    EXPECT_FALSE(w->session().state.tripletMode);
+    EXPECT_FALSE(w->session().editing().tripletMode);
 }
 
 TEST_F(MainWindowTest, MidiExportWritesTheFileOrSaysItCannot) {
@@ -561,13 +561,13 @@ TEST_F(MainWindowTest, FmModeAsksOnlyToSwitchOnAndSurvivesNewAndOpen) {
     EXPECT_EQ(script.beeps, 1);
     ASSERT_EQ(script.warnings.size(), 1);
     EXPECT_TRUE(script.warnings[0].startsWith(QStringLiteral("警告|FM音源モードにすると、")));
-    EXPECT_FALSE(w->session().state.fmMode);
+    EXPECT_FALSE(w->session().editing().fmMode);
     EXPECT_FALSE(w->tolFM->isChecked());
     EXPECT_FALSE(w->mnuFM->isChecked());
 
     script.warningAnswers = {Prompts::Answer::Yes};
     w->mnuFM->trigger();
-    EXPECT_TRUE(w->session().state.fmMode);
+    EXPECT_TRUE(w->session().editing().fmMode);
     EXPECT_TRUE(w->tolFM->isChecked());
     EXPECT_TRUE(w->mnuFM->isChecked());
     EXPECT_FALSE(w->session().isModified());
@@ -576,10 +576,10 @@ TEST_F(MainWindowTest, FmModeAsksOnlyToSwitchOnAndSurvivesNewAndOpen) {
     script.openNames = {path("fm.kn2")};
     w->mnuOpen->trigger();
     EXPECT_EQ(w->windowTitle(), caption("fm"));
-    EXPECT_TRUE(w->session().state.fmMode);
+    EXPECT_TRUE(w->session().editing().fmMode);
 
     w->tolFM->click(); // off at once, no question
-    EXPECT_FALSE(w->session().state.fmMode);
+    EXPECT_FALSE(w->session().editing().fmMode);
     EXPECT_FALSE(w->tolFM->isChecked());
     EXPECT_EQ(script.warnings.size(), 2);
 }
@@ -628,10 +628,10 @@ TEST_F(MainWindowTest, JumpToTheEndShowsThePartAndTabOfTheLatestEvent) {
     EventRow& dynamics = writableSong(w->session()).row(2);
     dynamics.insertAt(2, {96 * 40, KIND_DYNAMICS, 50, 0});
     w->tolJumpEnd->click();
-    EXPECT_EQ(w->session().state.currentMeasure, 40);
+    EXPECT_EQ(w->session().editing().currentMeasure, 40);
     EXPECT_EQ(w->barMeas->value(), 41);
     EXPECT_EQ(w->lblMeas->text(), QStringLiteral("41小節目"));
-    EXPECT_EQ(w->session().state.currentPart, 2);
+    EXPECT_EQ(w->session().editing().currentPart, 2);
     EXPECT_TRUE(w->btnPart[2]->isChecked());
     EXPECT_EQ(w->pagMain->currentWidget(), w->tabExp);
 }
@@ -641,13 +641,13 @@ TEST_F(MainWindowTest, SearchNextFindsKeyChangesAndSaysWhenThereAreNoMore) {
     testing::setSignature(writableSong(w->session()), KIND_KEY, 4, 16);
     w->barMeas->setValue(3);
     w->mnuFindNext->trigger(); // the kind is "転調" until the dialog says otherwise
-    EXPECT_EQ(w->session().state.currentMeasure, 4);
+    EXPECT_EQ(w->session().editing().currentMeasure, 4);
     EXPECT_EQ(w->pagMain->currentWidget(), w->tabAlter);
     EXPECT_TRUE(script.infos.isEmpty());
     w->mnuFindNext->trigger();
     ASSERT_EQ(script.infos.size(), 1);
     EXPECT_EQ(script.infos[0], QStringLiteral("検索対象は見つかりませんでした。"));
-    EXPECT_EQ(w->session().state.currentMeasure, 4);
+    EXPECT_EQ(w->session().editing().currentMeasure, 4);
 }
 
 TEST_F(MainWindowTest, ClosingTheMeasureEditorShowsItsPointer) {
@@ -661,8 +661,8 @@ TEST_F(MainWindowTest, ClosingTheMeasureEditorShowsItsPointer) {
             editor->close();
     });
     w->tolEditor->click();
-    EXPECT_EQ(w->session().state.currentPart, 6);
-    EXPECT_EQ(w->session().state.currentMeasure, 12);
+    EXPECT_EQ(w->session().editing().currentPart, 6);
+    EXPECT_EQ(w->session().editing().currentMeasure, 12);
     EXPECT_EQ(w->pagMain->currentWidget(), w->tabScore);
     EXPECT_FALSE(w->session().isModified());
 }
@@ -792,7 +792,7 @@ TEST_F(FollowTest, SwitchedOffNothingMovesAndTheChoiceIsKept) {
         EXPECT_EQ(w->lblMeas->text(), QStringLiteral("5小節目"));
         EXPECT_TRUE(lineColumns(w->scorePage()->imgScore()).empty());
     });
-    EXPECT_EQ(w->session().state.currentMeasure, 4);
+    EXPECT_EQ(w->session().editing().currentMeasure, 4);
     // The next start of the program keeps it off.
     auto again = make();
     EXPECT_FALSE(again->mnuFollow->isChecked());
@@ -1033,7 +1033,7 @@ TEST_F(MainWindowTest, UndoTakesBackACurveStrokeAndASignatureChangeOnTheirPages)
     EXPECT_EQ(w->barMeas->value(), 6);
     pressUndo(*w); // the whole stroke at once: its page, part and measure, drawn as before
     EXPECT_EQ(w->pagMain->currentWidget(), w->tabExp);
-    EXPECT_EQ(w->session().state.currentPart, 4);
+    EXPECT_EQ(w->session().editing().currentPart, 4);
     EXPECT_EQ(w->barMeas->value(), 3);
     EXPECT_EQ(w->lblMeas->text(), QStringLiteral("3小節目"));
     EXPECT_EQ(graph->image(), before);

@@ -75,15 +75,14 @@ TEST_F(CurveEditTest, DeletingBetweenEqualPointsRemovesTheLaterOne) {
 TEST_F(CurveEditTest, AllPartsPaintsEachRowIndependently) {
     editDynamicsPoint(song, 4, 96, 70, CurveMode::Input);
     const Song before = song;
-    EditState state;
-    state.currentPart = 7;
-    EXPECT_TRUE(applyCurveStroke(song, state, CurveKind::Dynamics, CurveMode::Input, true, {96, 70}));
+    const int part7 = 7;
+    EXPECT_TRUE(applyCurveStroke(song, part7, CurveKind::Dynamics, CurveMode::Input, true, {96, 70}));
     for (int part = 0; part < PART_ROWS; ++part)
         EXPECT_EQ(points(song, part, KIND_DYNAMICS), (Points{{0, 100}, {96, 70}})) << "part " << part;
     EXPECT_EQ(song.row(4), before.row(4));
 
     // Without the box only the current part is edited.
-    EXPECT_TRUE(applyCurveStroke(song, state, CurveKind::Pan, CurveMode::Input, false, {96, 10}));
+    EXPECT_TRUE(applyCurveStroke(song, part7, CurveKind::Pan, CurveMode::Input, false, {96, 10}));
     EXPECT_EQ(points(song, 7, KIND_PAN), (Points{{0, 64}, {96, 10}}));
     EXPECT_EQ(points(song, 6, KIND_PAN), (Points{{0, 64}}));
 }

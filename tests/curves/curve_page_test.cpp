@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "support/step_counter.h"
+
 #include <gtest/gtest.h>
 
 namespace pokopen {
@@ -40,7 +42,7 @@ protected:
 };
 
 TEST_F(DynamicsPageTest, StrokeAcrossTheImagePaintsOnePointPerEvent) {
-    QSignalSpy edited(&page, &CurvePage::songEdited);
+    testing::StepCounter edited(session);
     QTest::mousePress(image, Qt::LeftButton, {}, QPoint(90, 100)); // tick 30, value 77
     QTest::mouseMove(image, QPoint(99, 120));                      // tick 33, value 67
     QTest::mouseMove(image, QPoint(117, 254));                     // tick 39, value 0
@@ -48,9 +50,9 @@ TEST_F(DynamicsPageTest, StrokeAcrossTheImagePaintsOnePointPerEvent) {
     QTest::mouseMove(image, QPoint(135, 0)); // no button: only the label
     EXPECT_EQ(dynamicsOf(session.song(), 0),
               (std::vector<std::pair<std::int32_t, int>>{{0, 100}, {30, 77}, {33, 67}, {39, 0}}));
-    EXPECT_EQ(edited.count(), 3);
+    EXPECT_EQ(edited.count(), 1) << "one stroke, one step";
     EXPECT_EQ(value->text(), "127");
-    EXPECT_FALSE(session.state.expDragging);
+    EXPECT_FALSE(session.inStep());
     EXPECT_EQ(checkStore(session.song()), "");
 
     // The graph of measure 1 after the stroke.
@@ -123,7 +125,7 @@ TEST(CurvePagesTest, TempoAndPanInstancesDifferOnlyByTheirTable) {
     EXPECT_EQ(p.pixel(200, 100) & 0xFFFFFF, 0x000080u); // navy above the held centre value
 
     // Tempo strokes go to the tempo row whatever part is current.
-    session.state.currentPart = 5;
+    session.setCurrentPart(5);
     tempo.imgMouseDown(Qt::LeftButton, 18, 0);
     tempo.imgMouseUp();
     EXPECT_EQ(session.song().row(TEMPO_ROW).at(1), (Event{6, KIND_TEMPO, 239, 0}));

@@ -216,7 +216,7 @@ TEST(SongDocumentHistory, StepsAreNamedAndChangesThatChangeNothingAreNotSteps) {
     EXPECT_FALSE(doc.isModified());
 
     std::vector<SongChange> seen;
-    doc.addListener([&](const SongChange& c) { seen.push_back(c); });
+    const Subscription subscription = doc.subscribe([&](const SongChange& c) { seen.push_back(c); });
     const EditPlace place{3, 7, EditPage::Dynamics};
     doc.beginStep("強弱の入力", place);
     doc.changeInStep([](Song& s) { editDynamicsPoint(s, 3, 96 * 7, 40, CurveMode::Input); });

@@ -3,6 +3,7 @@
 #include "model/new_song.h"
 #include "model/store_check.h"
 #include "support/song_builders.h"
+#include "support/step_counter.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -30,8 +31,8 @@ const QRgb CYAN = qRgb(0, 255, 255);
 class EditorWindow : public ::testing::Test {
 protected:
     void open(std::int32_t measure, int part = 0) {
-        session.state.currentMeasure = measure;
-        session.state.currentPart = part;
+        session.setCurrentMeasure(measure);
+        session.setCurrentPart(part);
         window = std::make_unique<TfrmEditor>(session);
         window->show();
     }
@@ -194,7 +195,7 @@ TEST_F(EditorWindow, OperationsShowTheWaitWindowAndReportTheirChanges) {
     open(0);
     int waits = 0;
     window->setWaitWindow([&waits](bool) { ++waits; });
-    QSignalSpy edited(window.get(), &TfrmEditor::songEdited);
+    testing::StepCounter edited(session);
 
     QTest::mouseClick(control<QToolButton>("btnSelA"), Qt::LeftButton);
     clickCell(0, 0);

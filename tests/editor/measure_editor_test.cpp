@@ -140,10 +140,9 @@ TEST(MeasureEditorClosing, PointerBecomesTheCurrentPartAndMeasure) {
     song = makeNewSong();
     MeasureEditor ed(doc, 0, 0);
     ASSERT_TRUE(ed.clickCell(12, 5));
-    EditState state;
-    ed.applyPointer(state);
-    EXPECT_EQ(state.currentPart, 5);
-    EXPECT_EQ(state.currentMeasure, 12);
+    ed.applyPointer();
+    EXPECT_EQ(doc.editing().currentPart, 5);
+    EXPECT_EQ(doc.editing().currentMeasure, 12);
 }
 
 } // namespace

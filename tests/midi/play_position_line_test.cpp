@@ -1,7 +1,7 @@
 #include "curves/curve_graph.h"
 #include "curves/curve_painter.h"
+#include "document/editing.h"
 #include "midi/play_position_line.h"
-#include "model/edit_state.h"
 #include "model/new_song.h"
 #include "score/staff_paint.h"
 #include "support/song_builders.h"
@@ -57,7 +57,7 @@ TEST(PlayPositionLine, NoPageDrawsInItsColour) {
     }
     for (int part : {0, PERCUSSION_PART}) {
         for (bool triplet : {false, true}) {
-            EditState state;
+            Editing state;
             state.currentPart = part;
             state.currentMeasure = 1;
             state.tripletMode = triplet;

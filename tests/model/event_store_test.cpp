@@ -97,33 +97,29 @@ TEST(Pitch, KeySignaturesAlterTheirLetters) {
 
 TEST(FindSongEnd, PicksTheLatestEventAndEarliestRowOnTies) {
     Song song = makeNewSong();
-    EditState state;
-    state.lastEventRow = 7;
-    state.lastEventKind = 9;
-    // A new song ends at tick 0 everywhere: measure 0, fields untouched.
-    EXPECT_EQ(findSongEnd(song, state), 0);
-    EXPECT_EQ(state.lastEventRow, 7);
-    EXPECT_EQ(state.lastEventKind, 9);
+    // A new song ends at tick 0 everywhere: measure 0, no event found.
+    EXPECT_EQ(findSongEnd(song).measure, 0);
+    EXPECT_FALSE(findSongEnd(song).found);
 
     // A note-off at the first tick of (0-based) measure 8 puts the end at measure 8.
     testing::addNote(song, 3, 96 * 7, 96, 20);
-    EXPECT_EQ(findSongEnd(song, state), 8);
-    EXPECT_EQ(state.lastEventRow, 3);
-    EXPECT_EQ(state.lastEventKind, KIND_NOTE_OFF);
+    SongEnd end = findSongEnd(song);
+    EXPECT_EQ(end.measure, 8);
+    EXPECT_EQ(end.row, 3);
+    EXPECT_EQ(end.kind, KIND_NOTE_OFF);
 
     // The same tick in a later row does not win; in an earlier row it does.
     testing::addNote(song, 5, 96 * 7, 96, 20);
-    findSongEnd(song, state);
-    EXPECT_EQ(state.lastEventRow, 3);
+    EXPECT_EQ(findSongEnd(song).row, 3);
     testing::addNote(song, 1, 96 * 7, 96, 20);
-    findSongEnd(song, state);
-    EXPECT_EQ(state.lastEventRow, 1);
+    EXPECT_EQ(findSongEnd(song).row, 1);
 
     // A meter at measure 19 lies later still: the signature row wins with its measure.
     testing::setSignature(song, KIND_METER, 19, 0x32);
-    EXPECT_EQ(findSongEnd(song, state), 19);
-    EXPECT_EQ(state.lastEventRow, SIGNATURE_ROW);
-    EXPECT_EQ(state.lastEventKind, KIND_METER);
+    end = findSongEnd(song);
+    EXPECT_EQ(end.measure, 19);
+    EXPECT_EQ(end.row, SIGNATURE_ROW);
+    EXPECT_EQ(end.kind, KIND_METER);
 }
 
 TEST(StoreCheck, CatchesEachBrokenRule) {

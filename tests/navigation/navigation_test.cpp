@@ -14,30 +14,20 @@ using testing::setSignature;
 TEST(SearchTest, KeyFromCurrentMeasureThenNext) {
     Song song = makeNewSong();
     setSignature(song, KIND_KEY, 4, 16);
-    EditState state;
-    state.currentMeasure = 2;
-    const auto found = findFromDialog(song, state, SearchKind::Key, SearchStart::CurrentMeasure);
+    const auto found = findFromDialog(song, 2, SearchKind::Key, SearchStart::CurrentMeasure);
     ASSERT_EQ(found, 4);
-    EXPECT_EQ(state.searchFrom, 2);
-    state.currentMeasure = *found;
     // "現在の小節から" finds the current measure itself; "次を検索" moves past it.
-    EXPECT_EQ(findFromDialog(song, state, SearchKind::Key, SearchStart::CurrentMeasure), 4);
-    EXPECT_EQ(findNext(song, state, SearchKind::Key), std::nullopt);
-    EXPECT_EQ(state.searchFrom, 5);
+    EXPECT_EQ(findFromDialog(song, *found, SearchKind::Key, SearchStart::CurrentMeasure), 4);
+    EXPECT_EQ(findNext(song, *found, SearchKind::Key), std::nullopt);
 }
 
 TEST(SearchTest, FromTheStartAndAtTheEnd) {
     Song song = makeNewSong();
-    EditState state;
-    state.currentMeasure = 50;
-    EXPECT_EQ(findFromDialog(song, state, SearchKind::Meter, SearchStart::FirstMeasure), 0);
-    EXPECT_EQ(state.searchFrom, 0);
+    EXPECT_EQ(findFromDialog(song, 50, SearchKind::Meter, SearchStart::FirstMeasure), 0);
     setSignature(song, KIND_METER, 999, 0x32);
-    state.currentMeasure = 998;
-    EXPECT_EQ(findNext(song, state, SearchKind::Meter), 999);
-    EXPECT_EQ(findNext(song, state, SearchKind::Key), std::nullopt);
-    state.currentMeasure = 999; // measure 1000
-    EXPECT_EQ(findNext(song, state, SearchKind::Meter), std::nullopt);
+    EXPECT_EQ(findNext(song, 998, SearchKind::Meter), 999);
+    EXPECT_EQ(findNext(song, 998, SearchKind::Key), std::nullopt);
+    EXPECT_EQ(findNext(song, 999, SearchKind::Meter), std::nullopt); // from measure 1000
 }
 
 struct JumpCase {
@@ -87,8 +77,8 @@ TEST(JumpTest, GoesToTheMeasurePartAndTabOfTheLatestEvent) {
     for (const JumpCase& c : JUMP_CASES) {
         Song song = makeNewSong();
         c.build(song);
-        EditState state;
-        const JumpTarget t = songEndTarget(song, state);
+        LastJump last;
+        const JumpTarget t = songEndTarget(song, last);
         EXPECT_EQ(t.measure, c.measure) << c.name;
         EXPECT_EQ(t.part, c.part) << c.name;
         EXPECT_EQ(t.tab, c.tab) << c.name;
@@ -97,16 +87,16 @@ TEST(JumpTest, GoesToTheMeasurePartAndTabOfTheLatestEvent) {
 
 TEST(JumpTest, NewSongReusesThePreviousJump) {
     Song song = makeNewSong();
-    EditState state;
-    JumpTarget t = songEndTarget(song, state);
+    LastJump last;
+    JumpTarget t = songEndTarget(song, last);
     EXPECT_EQ(t.measure, 0);
     EXPECT_EQ(t.part, 0);
     EXPECT_EQ(t.tab, MainTab::Score);
 
     Song other = makeNewSong();
     other.row(5).insertAt(other.row(5).count(), {96, KIND_PAN, 3, 0});
-    songEndTarget(other, state);
-    t = songEndTarget(song, state);
+    songEndTarget(other, last);
+    t = songEndTarget(song, last);
     EXPECT_EQ(t.measure, 0);
     EXPECT_EQ(t.part, 5);
     EXPECT_EQ(t.tab, MainTab::Pan);

@@ -11,6 +11,8 @@
 #include <QSlider>
 #include <QTest>
 
+#include "support/step_counter.h"
+
 #include <gtest/gtest.h>
 
 namespace pokopen {
@@ -22,7 +24,7 @@ struct PartPageFixture : ::testing::Test {
     SongDocument session;
     testing::RecordingMidiOut out;
     std::unique_ptr<PartPage> page;
-    std::unique_ptr<QSignalSpy> edited;
+    std::unique_ptr<testing::StepCounter> edited;
     int beeps = 0;
 
     PartPageFixture() {
@@ -33,7 +35,7 @@ struct PartPageFixture : ::testing::Test {
         writableSong(session).partVolume[PERCUSSION_PART] = 77;
         page = std::make_unique<PartPage>(session, out);
         page->testNote().setBeep([this] { ++beeps; });
-        edited = std::make_unique<QSignalSpy>(page.get(), &PartPage::songEdited);
+        edited = std::make_unique<testing::StepCounter>(session);
     }
 
     InstrumentList* list() const { return page->findChild<InstrumentList*>("lstInst"); }
@@ -50,9 +52,8 @@ struct PartPageFixture : ::testing::Test {
     }
 
     void showPart(int part) {
-        session.state.currentPart = part;
+        session.setCurrentPart(part);
         page->show();
-        page->showPartSettings();
     }
 
     // A left press and release on an instrument of the list.
@@ -104,8 +105,7 @@ TEST_F(PartPageFixture, ShowsTheCurrentPartWithoutMarkingModified) {
 }
 
 TEST_F(PartPageFixture, DoesNothingWhileNotOnView) {
-    session.state.currentPart = 3;
-    page->showPartSettings();
+    session.setCurrentPart(3);
     EXPECT_EQ(list()->currentRow(), -1);
     EXPECT_EQ(checkedTransposition(), -1);
 }

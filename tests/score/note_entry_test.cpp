@@ -2,6 +2,7 @@
 
 #include "model/new_song.h"
 #include "model/store_check.h"
+#include "model/timeline.h"
 #include "support/song_builders.h"
 
 #include <gtest/gtest.h>
@@ -20,15 +21,13 @@ SongDocument newSession() {
 
 // A click on the staff image at (x, y): the pointer moves there, then the click arrives.
 bool click(SongDocument& s, int x, int y) {
-    rememberScorePointer(s.state, x, y);
-    const bool entered = enterNoteAtPointer(s);
+    const bool entered = enterNoteAtPointer(s, scorePointerAt(x, y));
     EXPECT_EQ(checkStore(s.song()), "");
     return entered;
 }
 
 bool doubleClick(SongDocument& s, int x, int y) {
-    rememberScorePointer(s.state, x, y);
-    const bool deleted = deleteNoteAtPointer(s);
+    const bool deleted = deleteNoteAtPointer(s, scorePointerAt(x, y));
     EXPECT_EQ(checkStore(s.song()), "");
     return deleted;
 }
@@ -56,7 +55,7 @@ TEST(NoteEntry, QuarterNoteC4AtColumn40) {
 
 TEST(NoteEntry, TripletModeSnapsToFourTicksAndThirdsTheLength) {
     SongDocument s = newSession();
-    s.state.tripletMode = true;
+    s.setTripletMode(true);
     EXPECT_TRUE(click(s, 82 + 40, 150));
     EXPECT_EQ(part(s), (std::vector<Event>{{12, ON, 23, 0}, {20, OFF, 23, 0}}));
 }
@@ -101,7 +100,7 @@ TEST(NoteEntry, DottedHalfRunsIntoTheNextMeasure) {
     EXPECT_EQ(part(s), (std::vector<Event>{{48, ON, 23, 0}, {120, OFF, 23, 0}}));
     // Seen from measure 2 the note is still sounding at its first column: a click there is
     // refused, and a double click there deletes it.
-    s.state.currentMeasure = 1;
+    s.setCurrentMeasure(1);
     EXPECT_FALSE(click(s, xOfTick(0), 150));
     EXPECT_TRUE(doubleClick(s, xOfTick(0), 150));
     EXPECT_TRUE(part(s).empty());
@@ -109,7 +108,7 @@ TEST(NoteEntry, DottedHalfRunsIntoTheNextMeasure) {
 
 TEST(NoteEntry, NoNoteEndsAfterTheLastMeasure) {
     SongDocument s = newSession();
-    s.state.currentMeasure = 999;
+    s.setCurrentMeasure(999);
     EXPECT_FALSE(click(s, xOfTick(75), 150)); // would end at 96003
     EXPECT_TRUE(click(s, xOfTick(72), 150));  // ends exactly at 96000
     EXPECT_EQ(part(s), (std::vector<Event>{{95976, ON, 23, 0}, {96000, OFF, 23, 0}}));
@@ -120,16 +119,15 @@ TEST(NoteEntry, NoNoteEndsAfterTheLastMeasure) {
 TEST(NoteEntry, LaterMeterMovesTheMeasureStart) {
     SongDocument s = newSession();
     testing::setSignature(writableSong(s), KIND_METER, 1, 0x32); // 3/4 from measure 2
-    s.state.currentMeasure = 2;
+    s.setCurrentMeasure(2);
     EXPECT_FALSE(click(s, xOfTick(72), 150)); // past the 3/4 measure
     EXPECT_TRUE(click(s, xOfTick(69), 150));
     EXPECT_EQ(part(s).front().pos, 96 + 72 + 69);
-    EXPECT_EQ(s.state.meterInForce, 0x32);
 }
 
 TEST(NoteEntry, DrumPartStoresTheRowIndexAndAuditionsOnChannel10) {
     SongDocument s = newSession();
-    s.state.currentPart = PERCUSSION_PART;
+    s.setCurrentPart(PERCUSSION_PART);
     s.palette.accidentalSet = true; // drums ignore the accidental
     s.palette.accidental = 1;
     writableSong(s).partInstrument[PERCUSSION_PART] = 0;
@@ -142,7 +140,7 @@ TEST(NoteEntry, DrumPartStoresTheRowIndexAndAuditionsOnChannel10) {
         std::uint8_t value;
     } rows[] = {{0, 0, 0}, {0, 287, 15}, {1, 287, 31}, {2, 0, 31}, {2, 287, 46}};
     for (const auto& r : rows) {
-        s.state.scoreView = r.view;
+        s.setScoreView(r.view);
         EXPECT_TRUE(click(s, xOfTick(48), r.y));
         EXPECT_EQ(part(s, PERCUSSION_PART).back().value, r.value);
         EXPECT_TRUE(doubleClick(s, xOfTick(48), r.y));
@@ -197,7 +195,7 @@ TEST(NoteEntry, TransposingInstrumentsStoreConcertStepsAndSoundConcertPitch) {
         writableSong(s).partInstrument[0] = 71;
         ASSERT_TRUE(click(s, xOfTick(0), c.y)) << c.name;
         EXPECT_EQ(part(s).front(), (Event{0, ON, c.value, 0})) << c.name;
-        EXPECT_EQ(s.state.keyInForce, c.writtenKey) << c.name;
+        EXPECT_EQ(writtenKey(keyInForceAt(s.song().store, 0), c.transposition).key, c.writtenKey) << c.name;
         EXPECT_EQ(auditionAt(s, 82, c.y),
                   (std::vector<MidiShortMessage>{{0xC0, 71, 0}, {0x90, std::uint8_t(c.sounding), 0x7F}}))
             << c.name;
@@ -206,7 +204,7 @@ TEST(NoteEntry, TransposingInstrumentsStoreConcertStepsAndSoundConcertPitch) {
 
 TEST(NoteEntry, StepsAboveE7AreStoredAsNegativeBytes) {
     SongDocument s = newSession();
-    s.state.scoreView = 0;
+    s.setScoreView(0);
     writableSong(s).partTransposition[0] = 0; // octave up: concert step is written step - 7
     EXPECT_TRUE(click(s, xOfTick(0), 0));
     EXPECT_EQ(part(s).front().value, 245); // step -7
@@ -216,7 +214,7 @@ TEST(NoteEntry, StepsAboveE7AreStoredAsNegativeBytes) {
 TEST(NoteEntry, AuditionUsesChosenAccidentalOrKeyAndStaysInsideTheMeasure) {
     SongDocument s = newSession();
     testing::setSignature(writableSong(s), KIND_KEY, 0, 16); // G major
-    s.state.currentPart = 4;
+    s.setCurrentPart(4);
     writableSong(s).partInstrument[4] = 40;
     EXPECT_EQ(auditionAt(s, 82, 6 * 9),
               (std::vector<MidiShortMessage>{{0xC4, 40, 0}, {0x94, 78, 0x7F}})); // F#5
@@ -273,8 +271,8 @@ TEST(NoteDeletion, ClickThenDoubleClickAsTheMouseDeliversThem) {
 TEST(NoteDeletion, TripletColumnsAndOtherPartsAreUntouched) {
     SongDocument s = newSession();
     testing::addNote(writableSong(s), 1, 0, 24, 23);
-    s.state.tripletMode = true;
-    s.state.currentPart = 1;
+    s.setTripletMode(true);
+    s.setCurrentPart(1);
     EXPECT_FALSE(click(s, 82 + 12 * 5, 150)); // tick 20: overlaps
     EXPECT_TRUE(doubleClick(s, 82 + 12 * 5, 150));
     EXPECT_TRUE(part(s, 1).empty());
@@ -288,18 +286,17 @@ TEST(NoteEntry, RandomClicksKeepTheStoreValid) {
     testing::setSignature(writableSong(s), KIND_METER, 1, 0x63); // 6/8 from measure 2
     const int lengths[] = {3, 6, 12, 24, 36, 48, 72, 96, 144};
     for (int step = 0; step < 3000; ++step) {
-        s.state.currentMeasure = static_cast<int>(rng() % 4);
-        s.state.currentPart = rng() % 8 == 0 ? PERCUSSION_PART : 0;
-        s.state.tripletMode = rng() % 3 == 0;
-        s.state.scoreView = static_cast<int>(rng() % 3);
+        s.setCurrentMeasure(static_cast<int>(rng() % 4));
+        s.setCurrentPart(rng() % 8 == 0 ? PERCUSSION_PART : 0);
+        s.setTripletMode(rng() % 3 == 0);
+        s.setScoreView(static_cast<int>(rng() % 3));
         s.palette.noteLength = lengths[rng() % std::size(lengths)];
         const int x = 82 + static_cast<int>(rng() % 288);
         const int y = static_cast<int>(rng() % 288);
-        rememberScorePointer(s.state, x, y);
         if (rng() % 3 == 0)
-            deleteNoteAtPointer(s);
+            deleteNoteAtPointer(s, scorePointerAt(x, y));
         else
-            enterNoteAtPointer(s);
+            enterNoteAtPointer(s, scorePointerAt(x, y));
         ASSERT_EQ(checkStore(s.song()), "") << "seed " << seed << " step " << step;
     }
 }

@@ -50,7 +50,7 @@ int darkest(const QImage& image, QRect area, std::initializer_list<int> skipRows
 
 TEST(StaffPaint, StaffLinesGuidesAndGridOfAnEmptyFourFourMeasure) {
     const Song song = makeNewSong();
-    const EditState state;
+    const Editing state;
     const QImage img = renderStaff(song, state);
     ASSERT_EQ(img.size(), QSize(514, 288));
 
@@ -93,7 +93,7 @@ TEST(StaffPaint, StaffLinesGuidesAndGridOfAnEmptyFourFourMeasure) {
 
 TEST(StaffPaint, TripletGridHasFourTickColumns) {
     const Song song = makeNewSong();
-    EditState state;
+    Editing state;
     state.tripletMode = true;
     const QImage img = renderStaff(song, state);
     EXPECT_EQ(px(img, 82, 20), NAVY);
@@ -108,7 +108,7 @@ TEST(StaffPaint, LongMetersReachTheRightEdge) {
     Song song = makeNewSong();
     setSignature(song, KIND_METER, 0, 0xC3); // 12/8
     ASSERT_EQ(checkStore(song), "");
-    const QImage img = renderStaff(song, EditState{});
+    const QImage img = renderStaff(song, Editing{});
     EXPECT_EQ(px(img, 513, 58), BLACK);
     EXPECT_EQ(px(img, 513, 148), SILVER);
 }
@@ -118,7 +118,7 @@ TEST(StaffPaint, NoteBarWithStartBox) {
     addNote(song, 0, 0, 24, C4);
     addNote(song, 0, 48, 24, 25, 1); // A3 sharp
     ASSERT_EQ(checkStore(song), "");
-    const QImage img = renderStaff(song, EditState{});
+    const QImage img = renderStaff(song, Editing{});
     // Start box x 82..84, y 144..152: black outline around a lime pixel column.
     for (int y = 144; y <= 152; ++y) {
         EXPECT_EQ(px(img, 82, y), BLACK) << y;
@@ -145,7 +145,7 @@ TEST(StaffPaint, ContinuedNoteIsGrayWithoutStartBox) {
     Song song = makeNewSong();
     addNote(song, 0, 48, 192, C4, 1);
     ASSERT_EQ(checkStore(song), "");
-    EditState state;
+    Editing state;
     state.currentMeasure = 1;
     const QImage img = renderStaff(song, state);
     EXPECT_EQ(px(img, 82, 146), GRAY);
@@ -158,7 +158,7 @@ TEST(StaffPaint, SignatureTextsAreBlackOnlyAtTheirOwnChange) {
     Song song = makeNewSong();
     setSignature(song, KIND_KEY, 3, 16); // G major from measure 4
     ASSERT_EQ(checkStore(song), "");
-    EditState state;
+    Editing state;
     const QRect numerator(0, 60, 30, 32); // between lines 3 and 5, the "4" of the numerator
     const QRect sharp(34, 52, 14, 14);    // the treble sharp on the F line
     const std::initializer_list<int> lines = {57, 58, 59, 75, 76, 77, 93, 94, 95};
@@ -228,22 +228,22 @@ TEST_F(ScorePageTest, ControlsAndViewButtons) {
     page->show();
     QSignalSpy views(page.get(), &ScorePage::scoreViewChanged);
     QTest::mouseClick(page->btnScoreHigh(), Qt::LeftButton);
-    EXPECT_EQ(session.state.scoreView, 0);
+    EXPECT_EQ(session.editing().scoreView, 0);
     EXPECT_TRUE(page->btnScoreHigh()->isChecked());
     EXPECT_FALSE(page->btnScoreMid()->isChecked());
     EXPECT_TRUE(child("imgOctUp")->isVisible());
     QTest::mouseClick(page->btnScoreLow(), Qt::LeftButton);
-    EXPECT_EQ(session.state.scoreView, 2);
+    EXPECT_EQ(session.editing().scoreView, 2);
     EXPECT_FALSE(child("imgOctUp")->isVisible());
     EXPECT_TRUE(child("imgOctDown")->isVisible());
     QTest::mouseClick(page->btnScoreMid(), Qt::LeftButton);
-    EXPECT_EQ(session.state.scoreView, 1);
+    EXPECT_EQ(session.editing().scoreView, 1);
     EXPECT_FALSE(child("imgOctDown")->isVisible());
     ASSERT_EQ(views.count(), 3);
     EXPECT_EQ(views.at(0).at(0).toInt(), 0);
 
     // New and Open reset the view; the page then presses the matching button.
-    session.state.scoreView = 2;
+    session.setScoreView(2);
     page->showScoreView();
     EXPECT_TRUE(page->btnScoreLow()->isChecked());
 }
@@ -251,20 +251,17 @@ TEST_F(ScorePageTest, ControlsAndViewButtons) {
 TEST_F(ScorePageTest, DrawsOnlyWhileVisible) {
     addNote(writableSong(session), 0, 0, 24, C4);
     writableSong(session).partTransposition[0] = 3; // B-flat instrument: written in D major
-    session.state.keyInForce = 14;
     page->drawStaff();
     EXPECT_EQ(px(staff(), 83, 148), WHITE);
-    EXPECT_EQ(session.state.keyInForce, 14);
 
-    page->show();                          // showing the page redraws it
+    page->show();                          // a page that has drawn nothing yet draws when shown
     EXPECT_EQ(px(staff(), 83, 139), LIME); // row 15
-    EXPECT_EQ(session.state.keyInForce, 18);
-    EXPECT_EQ(session.state.meterInForce, 0x42);
 
+    // A change while hidden leaves the picture as it was until the page is on view again.
     page->hide();
-    writableSong(session).row(0).clear();
+    session.change("消去", {}, [](Song& s) { s.row(0).clear(); });
     page->drawStaff();
-    EXPECT_EQ(px(staff(), 83, 139), LIME); // kept until shown again
+    EXPECT_EQ(px(staff(), 83, 139), LIME);
     page->show();
     EXPECT_EQ(px(staff(), 83, 139), WHITE);
 }
@@ -276,7 +273,7 @@ TEST_F(ScorePageTest, DrumViewSwitching) {
     EXPECT_FALSE(imgPercName()->isVisible());
     EXPECT_TRUE(child("imgSymbol")->isVisible());
 
-    session.state.currentPart = PERCUSSION_PART;
+    session.setCurrentPart(PERCUSSION_PART);
     page->drawStaff();
     EXPECT_TRUE(imgPercName()->isVisible());
     EXPECT_FALSE(child("imgSymbol")->isVisible());
@@ -294,7 +291,7 @@ TEST_F(ScorePageTest, DrumViewSwitching) {
     EXPECT_EQ(px(staff(), 83, 5), WHITE); // index 16 is drum row 16: off this view
     EXPECT_FALSE(child("imgOctUp")->isVisible());
 
-    session.state.currentPart = 10;
+    session.setCurrentPart(10);
     page->drawStaff();
     EXPECT_FALSE(imgPercName()->isVisible());
     EXPECT_TRUE(child("imgSymbol")->isVisible());
@@ -305,8 +302,8 @@ TEST_F(ScorePageTest, DrumViewSwitching) {
 TEST_F(ScorePageTest, DrumIndexesOutsideTheListAreSkipped) {
     addNote(writableSong(session), PERCUSSION_PART, 0, 24, 47);
     addNote(writableSong(session), PERCUSSION_PART, 0, 24, 255);
-    session.state.currentPart = PERCUSSION_PART;
-    session.state.scoreView = 2;
+    session.setCurrentPart(PERCUSSION_PART);
+    session.setScoreView(2);
     page->show();
     for (int y = 0; y < 288; y += 18)
         EXPECT_EQ(px(staff(), 83, y + 5), WHITE) << y;

@@ -23,7 +23,7 @@ constexpr std::uint8_t C4 = 23;
 
 struct Fixture {
     Song song = makeNewSong();
-    EditState state;
+    Editing state;
     StaffLayout layout() const { return layoutStaff(song, state); }
 };
 

@@ -87,12 +87,24 @@ SongDocument::SongDocument() {
     savedAt_ = 0;
 }
 
+namespace {
+SongDocument::MisuseHandler misuseHandler = nullptr;
+}
+
+SongDocument::MisuseHandler SongDocument::setMisuseHandler(MisuseHandler handler) {
+    return std::exchange(misuseHandler, handler);
+}
+
 bool SongDocument::expect(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "pokopen: refused: %s\n", what);
-        assert(ok && "a misuse of the document's transactions");
+    if (ok)
+        return true;
+    if (misuseHandler) {
+        misuseHandler(what);
+        return false;
     }
-    return ok;
+    std::fprintf(stderr, "pokopen: refused: %s\n", what);
+    assert(ok && "a misuse of the document's transactions");
+    return false;
 }
 
 bool SongDocument::change(const std::string& name, const EditPlace& where,

@@ -133,10 +133,15 @@ public:
     // --- Transactions -------------------------------------------------------------------------
     // Misuse of the transactions is a programming error: in a debug build it stops the program
     // (assert); otherwise the request is refused (nothing changes, false where there is a result).
+    // A misuse handler set here is called instead of the assert (tests count the refusals).
     // Misuse is: `changeInStep` with no step open, `change` or `beginStep` while a step is open,
     // and any change, step, undo or redo asked for while the document is telling its subscribers
     // of a change or is undoing or redoing.
     //
+    using MisuseHandler = void (*)(const char* what);
+    // Returns the handler it replaces (nullptr: the assert).
+    static MisuseHandler setMisuseHandler(MisuseHandler handler);
+
     // One step: `change` is called once with the song to change. True when the song changed.
     bool change(const std::string& name, const EditPlace& where, const std::function<void(Song&)>& change);
     // As `change`, for a function that says what it did: its result is passed back.

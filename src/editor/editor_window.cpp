@@ -3,6 +3,7 @@
 #include "editor/mini_notes.h"
 #include "model/pitch.h"
 #include "model/timeline.h"
+#include "ui/document_view.h"
 #include "ui/fonts.h"
 #include "ui/image_view.h"
 
@@ -104,10 +105,9 @@ TfrmEditor::TfrmEditor(SongDocument& session, QWidget* parent)
     setWindowTitle(QStringLiteral("編集画面"));
     setModal(true);
     setFixedSize(481, 444);
-    songChanges_ = session_.subscribe([this](const SongChange& c) {
-        if (c.rows != 0)
-            drawEditorGrid();
-    });
+    // The grid shows every part row.
+    new DocumentView(
+        session_, *this, [](const SongChange& c) { return c.rows != 0; }, [this] { drawEditorGrid(); });
 
     lblPoint_ = makeLabel(this, "lblPoint", WHITE, 8);
     lblSelect_ = makeLabel(this, "lblSelect", YELLOW, 24);

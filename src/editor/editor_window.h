@@ -63,7 +63,6 @@ private:
     void setMode(ClickMode mode);
 
     SongDocument& session_;
-    Subscription songChanges_; // the grid shows every part row
     MeasureEditor editor_;
     std::array<int, 4> columnX_{};
     int editorMouseX_ = 0;

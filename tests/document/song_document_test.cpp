@@ -347,3 +347,135 @@ TEST(SongDocumentSnapshot, EditsCopyOnlyTheRowsTheyChangeAndNeverTouchASnapshot)
 
 } // namespace
 } // namespace pokopen
+
+namespace pokopen {
+namespace {
+
+int misuses = 0;
+void countMisuse(const char*) {
+    ++misuses;
+}
+
+// Misuses counted instead of stopping the test program.
+struct CountedMisuses {
+    SongDocument::MisuseHandler previous = SongDocument::setMisuseHandler(countMisuse);
+    CountedMisuses() { misuses = 0; }
+    ~CountedMisuses() { SongDocument::setMisuseHandler(previous); }
+};
+
+void addQuarter(Song& s, std::int32_t at) {
+    insertNote(s.row(0), {at, at + 24, 23, 0});
+}
+
+TEST(SongDocumentSteps, EveryMisuseIsRefusedAndLeavesSongAndHistoryAgreeing) {
+    struct Case {
+        const char* name;
+        std::function<void(SongDocument&)> misuse;
+    };
+    const Case cases[] = {
+        {"a change in a step with no step open",
+         [](SongDocument& d) { d.changeInStep([](Song& s) { addQuarter(s, 48); }); }},
+        {"a step inside an open step",
+         [](SongDocument& d) {
+             d.beginStep("強弱の入力", {});
+             d.beginStep("音符の入力", {});
+             d.endStep();
+         }},
+        {"a change while a stroke's step is open",
+         [](SongDocument& d) {
+             d.beginStep("強弱の入力", {});
+             d.change("音符の入力", {}, [](Song& s) { addQuarter(s, 48); });
+             d.endStep();
+         }},
+        {"a change asked for inside a change",
+         [](SongDocument& d) {
+             d.change("音符の入力", {},
+                      [&d](Song&) { d.change("音符の入力", {}, [](Song& s) { addQuarter(s, 48); }); });
+         }},
+        {"a change asked for by a subscriber",
+         [](SongDocument& d) {
+             bool once = false;
+             const Subscription sub = d.subscribe([&](const SongChange&) {
+                 if (!std::exchange(once, true))
+                     d.change("音符の入力", {}, [](Song& s) { addQuarter(s, 96); });
+             });
+             d.change("音符の入力", {}, [](Song& s) { addQuarter(s, 48); });
+         }},
+        {"an undo asked for by a subscriber",
+         [](SongDocument& d) {
+             const Subscription sub = d.subscribe([&](const SongChange& c) {
+                 if (c.cause == SongChange::Cause::Redo)
+                     d.undo();
+             });
+             d.undo();
+             d.redo();
+         }},
+    };
+    for (const Case& c : cases) {
+        const CountedMisuses counted;
+        SongDocument doc;
+        doc.change("音符の入力", {}, [](Song& s) { addQuarter(s, 0); });
+        const std::string before = serializeKn2(doc.song());
+        c.misuse(doc);
+        EXPECT_GE(misuses, 1) << c.name;
+        EXPECT_FALSE(doc.inStep()) << c.name;
+        // Whatever the misuse let through was recorded: undoing everything gives the new song
+        // back, unmodified, and redoing gives the song as it is now.
+        const std::string after = serializeKn2(doc.song());
+        while (doc.undo()) {
+        }
+        EXPECT_EQ(serializeKn2(doc.song()), serializeKn2(makeNewSong())) << c.name;
+        EXPECT_FALSE(doc.isModified()) << c.name;
+        while (doc.redo()) {
+        }
+        EXPECT_EQ(serializeKn2(doc.song()), after) << c.name;
+        if (std::string_view(c.name).starts_with("a change in a step")) {
+            EXPECT_EQ(after, before) << "the stray change was not made";
+        }
+    }
+}
+
+TEST(SongDocumentStepsDeathTest, AMisuseStopsADebugBuild) {
+    SongDocument doc;
+    EXPECT_DEBUG_DEATH(doc.changeInStep([](Song& s) { addQuarter(s, 0); }), "");
+}
+
+TEST(SongDocumentSubscribers, AreToldOfWhatChangedUntilTheirSubscriptionGoes) {
+    auto doc = std::make_unique<SongDocument>();
+    std::vector<SongChange> seen;
+    Subscription sub = doc->subscribe([&](const SongChange& c) { seen.push_back(c); });
+    doc->setCurrentMeasure(5);
+    doc->setCurrentMeasure(5); // no change, no word
+    doc->setCurrentPart(99);   // kept in range
+    ASSERT_EQ(seen.size(), 2U);
+    EXPECT_EQ(seen[0].cause, SongChange::Cause::Editing);
+    EXPECT_EQ(seen[0].editing, bit(EditingField::Measure));
+    EXPECT_FALSE(seen[0].songChanged());
+    EXPECT_EQ(doc->editing().currentPart, PART_ROWS - 1);
+    EXPECT_FALSE(doc->isModified()) << "where the user works is not part of the song";
+
+    doc->newSong(); // a new song is seen from its start
+    EXPECT_EQ(seen.back().cause, SongChange::Cause::Reset);
+    EXPECT_EQ(doc->editing().currentMeasure, 0);
+
+    // A subscriber that leaves while being told does not disturb the others.
+    int others = 0;
+    Subscription leaving;
+    leaving = doc->subscribe([&](const SongChange&) { leaving.reset(); });
+    const Subscription other = doc->subscribe([&](const SongChange&) { ++others; });
+    doc->setCaret(24);
+    doc->setCaret(48);
+    EXPECT_EQ(others, 2);
+
+    sub.reset();
+    const std::size_t told = seen.size();
+    doc->setCaret(0);
+    EXPECT_EQ(seen.size(), told);
+    // A subscription may outlive its document.
+    Subscription late = doc->subscribe([](const SongChange&) {});
+    doc.reset();
+    late.reset();
+}
+
+} // namespace
+} // namespace pokopen

@@ -21,10 +21,13 @@
 #include "model/new_song.h"
 #include "model/song_file.h"
 #include "model/text_codec.h"
+#include "model/timeline.h"
 #include "navigation/find_dialog.h"
 #include "navigation/navigation.h"
 #include "parts/all_part_dialog.h"
 #include "parts/part_page.h"
+#include "score/key_entry.h"
+#include "score/key_entry_controller.h"
 #include "score/note_entry_controller.h"
 #include "score/palette_window.h"
 #include "score/percussion.h"
@@ -45,6 +48,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
@@ -372,6 +376,32 @@ void TfrmMain::buildPages(QWidget* client) {
             [this](Qt::MouseButtons, int x, int y) { noteEntry_->imgScoreMouseMove(x, y); });
     connect(scorePage_, &ScorePage::scoreMouseUp, noteEntry_, &NoteEntryController::imgScoreMouseUp);
     connect(scorePage_, &ScorePage::scoreDoubleClick, noteEntry_, &NoteEntryController::imgScoreDblClick);
+    connect(noteEntry_, &NoteEntryController::staffChanged, this, &TfrmMain::drawStaff);
+
+    // Keyboard entry: keys reach it through the application's event filter (see eventFilter).
+    keyEntry_ = new KeyEntryController(session_, noteEntry_->audition(), this);
+    connect(keyEntry_, &KeyEntryController::paletteChanged, this, [this] { palette_->showPaletteState(); });
+    connect(keyEntry_, &KeyEntryController::measureWanted, this, &TfrmMain::showMeasure);
+    connect(keyEntry_, &KeyEntryController::songEndWanted, this, &TfrmMain::mnuJumpEndClick);
+    connect(scorePage_, &ScorePage::scoreWheel, this, [this](int by) {
+        showMeasure(std::clamp(session_.editing().currentMeasure + by, 0, MAX_MEASURES - 1));
+    });
+    qApp->installEventFilter(this);
+}
+
+bool TfrmMain::takesEntryKeys(QObject* watched) const {
+    const auto* widget = qobject_cast<QWidget*>(watched);
+    return widget && widget->window() == this && pagMain->currentWidget() == tabScore &&
+           !QApplication::activeModalWidget() && !QApplication::activePopupWidget();
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && takesEntryKeys(watched)) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (keyEntry_->keyPressed(key->key(), key->modifiers()))
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TfrmMain::showEditing(const SongChange& change) {

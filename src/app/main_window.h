@@ -31,6 +31,7 @@ class DynamicsPage;
 class MidiFilePlayer;
 class PlayFollower;
 class SwitchableMidiOut;
+class KeyEntryController;
 class NoteEntryController;
 class PanPage;
 class PartPage;
@@ -116,6 +117,8 @@ public:
     TfrmPalette* frmPalette() const { return palette_; }
     TfrmFind* frmFind() const { return find_; }
     ScorePage* scorePage() const { return scorePage_; }
+    KeyEntryController* keyEntry() const { return keyEntry_; }
+    NoteEntryController* noteEntry() const { return noteEntry_; }
     DynamicsPage* expPage() const { return expPage_; }
     TempoPage* tempoPage() const { return tempoPage_; }
     PanPage* panPage() const { return panPage_; }
@@ -132,6 +135,8 @@ protected:
     void hideEvent(QHideEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // Keys for keyboard entry, whichever control of this window has the focus.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildMenu();
@@ -163,6 +168,9 @@ private:
     void formClose();
     // Moves the measure bar (and with it every view) to 0-based measure m.
     void showMeasure(std::int32_t m);
+    // True when a key pressed in `watched` is for keyboard entry: the staff page is on view and
+    // no dialog, menu or player is open.
+    bool takesEntryKeys(QObject* watched) const;
     void showSearchResult(std::optional<std::int32_t> found);
     // Test play, from the start or from 0-based measure `from`.
     void testPlay(std::optional<std::int32_t> from);
@@ -178,6 +186,7 @@ private:
     TfrmFind* find_ = nullptr;
     std::unique_ptr<SwitchableMidiOut> midiOut_;
     NoteEntryController* noteEntry_ = nullptr;
+    KeyEntryController* keyEntry_ = nullptr;
     ScorePage* scorePage_ = nullptr;
     DynamicsPage* expPage_ = nullptr;
     TempoPage* tempoPage_ = nullptr;

@@ -15,6 +15,7 @@ void setNoteLength(PaletteState& palette, NoteValue value) {
     palette.noteLength = v.ticks;
     palette.noteLengthTerms = 1;
     palette.noteLengthText = v.text;
+    palette.lastTerm = static_cast<int>(value);
 }
 
 bool addNoteLength(PaletteState& palette, NoteValue value) {
@@ -25,6 +26,7 @@ bool addNoteLength(PaletteState& palette, NoteValue value) {
     palette.noteLengthTerms += 1;
     palette.noteLengthText += '+';
     palette.noteLengthText += v.text;
+    palette.lastTerm = static_cast<int>(value);
     return true;
 }
 
@@ -36,7 +38,14 @@ bool subtractNoteLength(PaletteState& palette, NoteValue value) {
     palette.noteLengthTerms += 1;
     palette.noteLengthText += '-';
     palette.noteLengthText += v.text;
+    palette.lastTerm = static_cast<int>(value);
     return true;
+}
+
+bool addDot(PaletteState& palette) {
+    if (palette.lastTerm >= static_cast<int>(NoteValue::ThirtySecond))
+        return false;
+    return addNoteLength(palette, static_cast<NoteValue>(palette.lastTerm + 1));
 }
 
 bool chooseAccidental(PaletteState& palette, std::int8_t accidental) {

@@ -15,6 +15,7 @@ struct PaletteState {
     std::string noteLengthText = "\xEF\xBC\x94"; // "４" (UTF-8; the palette shows it)
     bool accidentalSet = false;
     std::int8_t accidental = 0; // -2 double flat .. +2 double sharp, when set
+    int lastTerm = 2;           // NoteValue of the last length button used (a dot adds the next shorter)
 };
 
 // The six standard note values of the length buttons, longest first.
@@ -49,6 +50,10 @@ bool addNoteLength(PaletteState& palette, NoteValue value);
 // Subtracts a note value from the length; refused (false, nothing changed) once eight terms are
 // used or when the length would drop to zero or below.
 bool subtractNoteLength(PaletteState& palette, NoteValue value);
+
+// Adds the next shorter note value than the last one used, as a dot does: a quarter becomes
+// "４+８", then "+16". Refused after the 32nd and once eight terms are used.
+bool addDot(PaletteState& palette);
 
 // Chooses an absolute accidental, -2..+2; a value outside that range is refused.
 bool chooseAccidental(PaletteState& palette, std::int8_t accidental);

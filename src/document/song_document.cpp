@@ -417,13 +417,30 @@ void SongDocument::changeEditing(std::uint32_t fields, const std::function<void(
 }
 
 void SongDocument::setCurrentPart(std::int32_t part) {
-    changeEditing(bit(EditingField::Part),
-                  [&](Editing& e) { e.currentPart = std::clamp(part, 0, PART_ROWS - 1); });
+    changeEditing(bit(EditingField::Part) | bit(EditingField::Selection), [&](Editing& e) {
+        const std::int32_t p = std::clamp(part, 0, PART_ROWS - 1);
+        if (p != e.currentPart)
+            e.selection.clear(); // the selection names notes of the current part
+        e.currentPart = p;
+    });
 }
 
 void SongDocument::setCurrentMeasure(std::int32_t measure) {
-    changeEditing(bit(EditingField::Measure),
-                  [&](Editing& e) { e.currentMeasure = std::clamp(measure, 0, MAX_MEASURES - 1); });
+    changeEditing(bit(EditingField::Measure) | bit(EditingField::Caret), [&](Editing& e) {
+        e.currentMeasure = std::clamp(measure, 0, MAX_MEASURES - 1);
+        e.caret = measureToTick(song_.store, e.currentMeasure);
+    });
+}
+
+void SongDocument::moveCaret(std::int32_t tick) {
+    const std::int32_t end = measureToTick(song_.store, MAX_MEASURES);
+    changeEditing(bit(EditingField::Measure) | bit(EditingField::Caret), [&](Editing& e) {
+        e.caret = std::clamp(tick, 0, end);
+        const bool inShown = e.caret >= measureToTick(song_.store, e.currentMeasure) &&
+                             e.caret <= measureToTick(song_.store, e.currentMeasure + 1);
+        if (!inShown)
+            e.currentMeasure = e.caret >= end ? MAX_MEASURES - 1 : tickToMeasure(song_.store, e.caret);
+    });
 }
 
 void SongDocument::setScoreView(std::int32_t view) {

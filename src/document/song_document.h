@@ -110,11 +110,15 @@ public:
     // changed (nothing when the value is the same). It is not part of the song or its history.
     const Editing& editing() const { return editing_; }
     void setCurrentPart(std::int32_t part);
+    // Shows another measure; the caret goes to its start. A change of part clears the selection.
     void setCurrentMeasure(std::int32_t measure);
     void setScoreView(std::int32_t view);
     void setTripletMode(bool on);
     void setFmMode(bool on);
     void setCaret(std::int32_t tick);
+    // The caret moved by the keyboard: when it leaves the shown measure (whose end still counts
+    // as in it), the measure that holds it is shown, the caret staying where it is.
+    void moveCaret(std::int32_t tick);
     void setSelection(std::vector<NoteRef> notes);
 
     const Song& song() const { return song_; }

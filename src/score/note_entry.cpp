@@ -3,6 +3,7 @@
 #include "model/pitch.h"
 #include "model/timeline.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace pokopen {
@@ -94,7 +95,7 @@ void insertNote(EventRow& row, const EntryTarget& note) {
     row.insertAt(j, {note.end, KIND_NOTE_OFF, note.value, 0});
 }
 
-bool enterNoteAtPointer(SongDocument& s, const ScorePointer& at) {
+bool enterNoteAtPointer(SongDocument& s, const ScorePointer& at, EntryTarget* entered) {
     const std::int32_t ticks = currentMeasureTicks(s);
     const std::int32_t relX = at.relX;
     const std::int32_t y = at.y;
@@ -117,11 +118,13 @@ bool enterNoteAtPointer(SongDocument& s, const ScorePointer& at) {
     if (part != PERCUSSION_PART && s.palette.accidentalSet)
         note.extra =
             static_cast<std::int8_t>(s.palette.accidental - keyAlteration(p.writtenKeyByte, p.writtenStep));
+    if (entered)
+        *entered = note;
     return s.change(NOTE_ENTRY_STEP, {part, s.editing().currentMeasure, EditPage::Score},
                     [&](Song& song) { insertNote(song.row(part), note); });
 }
 
-bool deleteNoteAtPointer(SongDocument& s, const ScorePointer& at) {
+bool deleteNoteAtPointer(SongDocument& s, const ScorePointer& at, EntryTarget* deleted) {
     const std::int32_t ticks = currentMeasureTicks(s);
     const std::int32_t relX = at.relX;
     const std::int32_t y = at.y;
@@ -154,12 +157,87 @@ bool deleteNoteAtPointer(SongDocument& s, const ScorePointer& at) {
         ++off;
     // A note-on that nothing ends (only a damaged row holds one) goes alone.
     const bool offFound = off < row.count();
+    if (deleted) {
+        const auto on = static_cast<std::size_t>(lastOn);
+        *deleted = {row.pos[on], offFound ? row.pos[static_cast<std::size_t>(off)] : row.pos[on], value,
+                    row.extra[on]};
+    }
     return s.change(NOTE_DELETION_STEP, {part, s.editing().currentMeasure, EditPage::Score}, [&](Song& song) {
         EventRow& edited = song.row(part);
         edited.removeAt(lastOn);
         if (offFound)
             edited.removeAt(off - 1);
     });
+}
+
+std::optional<EntryTarget> noteAtPoint(const SongDocument& s, int x, int y) {
+    const std::int32_t ticks = currentMeasureTicks(s);
+    const std::int32_t relX = x - NOTE_ENTRY_FIRST_COLUMN_X;
+    if (!insideMeasure(relX, ticks) || !insideImageRows(y))
+        return std::nullopt;
+    const std::int32_t measureStart = measureToTick(s.song().store, s.editing().currentMeasure);
+    const std::int32_t t = measureStart + relX / 3;
+    const std::uint8_t value = pointedPitch(s, y).value;
+    const EventRow& row = s.song().row(s.editing().currentPart);
+    // The note of that value sounding at t: the last note-on at or before t, if no note-off follows it.
+    std::int32_t on = -1;
+    std::int32_t i = 0;
+    for (; i < row.count() && row.pos[static_cast<std::size_t>(i)] <= t; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        if (row.value[k] != value)
+            continue;
+        if (row.kind[k] == KIND_NOTE_ON)
+            on = i;
+        else if (row.kind[k] == KIND_NOTE_OFF)
+            on = -1;
+    }
+    if (on < 0 || row.pos[static_cast<std::size_t>(on)] < measureStart)
+        return std::nullopt;
+    for (; i < row.count(); ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        if (row.kind[k] == KIND_NOTE_OFF && row.value[k] == value) {
+            const auto o = static_cast<std::size_t>(on);
+            return EntryTarget{row.pos[o], row.pos[k], value, row.extra[o]};
+        }
+    }
+    return std::nullopt;
+}
+
+std::int32_t columnTickAt(const SongDocument& s, int x) {
+    return columnStart(s, x - NOTE_ENTRY_FIRST_COLUMN_X);
+}
+
+std::optional<EntryTarget> dragTarget(const SongDocument& s, const EntryTarget& note, std::int32_t grab,
+                                      int x, int y) {
+    const std::int32_t ticks = currentMeasureTicks(s);
+    const std::int32_t relX = x - NOTE_ENTRY_FIRST_COLUMN_X;
+    if (!insideMeasure(relX, ticks) || !insideImageRows(y))
+        return std::nullopt;
+    EntryTarget moved = note;
+    moved.start = columnStart(s, relX) - grab;
+    moved.end = moved.start + (note.end - note.start);
+    if (moved.start < 0 || moved.end > songEndTick(s.song().store))
+        return std::nullopt;
+    const PointedPitch p = pointedPitch(s, y);
+    moved.value = p.value;
+    if (moved.value != note.value) {
+        // On another row the note takes the accidental a click there would give.
+        moved.extra = 0;
+        if (s.editing().currentPart != PERCUSSION_PART && s.palette.accidentalSet)
+            moved.extra = static_cast<std::int8_t>(s.palette.accidental -
+                                                   keyAlteration(p.writtenKeyByte, p.writtenStep));
+    }
+    return moved;
+}
+
+std::optional<EntryTarget> stretchTarget(const SongDocument& s, const EntryTarget& note, int x) {
+    const std::int32_t grid = s.editing().tripletMode ? 4 : 3;
+    const std::int32_t relX = std::max(x - NOTE_ENTRY_FIRST_COLUMN_X, 0);
+    EntryTarget stretched = note;
+    stretched.end = std::max(columnStart(s, relX) + grid, note.start + grid);
+    if (stretched.end > songEndTick(s.song().store))
+        return std::nullopt;
+    return stretched;
 }
 
 std::vector<MidiShortMessage> auditionAt(const SongDocument& s, int x, int y) {

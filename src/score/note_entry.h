@@ -4,6 +4,7 @@
 #include "midi/test_note.h"
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // Entering, deleting and auditioning notes with the mouse on the staff image. The functions work
@@ -46,11 +47,28 @@ void insertNote(EventRow& row, const EntryTarget& note);
 // imgScoreClick: enters a note of the palette's length at the remembered pointer. False (and
 // nothing changed) left of the first column, past the measure's end, when a note of the same
 // value overlaps, or when the note would end after the last measure.
-bool enterNoteAtPointer(SongDocument& session, const ScorePointer& at);
+// `entered`, when given, receives the note.
+bool enterNoteAtPointer(SongDocument& session, const ScorePointer& at, EntryTarget* entered = nullptr);
 
 // imgScoreDblClick: deletes the note of the pointed value that sounds at the pointed column
-// (note-on <= tick < note-off). False when none does.
-bool deleteNoteAtPointer(SongDocument& session, const ScorePointer& at);
+// (note-on <= tick < note-off). False when none does. `deleted`, when given, receives the note.
+bool deleteNoteAtPointer(SongDocument& session, const ScorePointer& at, EntryTarget* deleted = nullptr);
+
+// The note whose bar lies under image point (x, y): one that starts in the current measure and
+// sounds at the pointed column on the pointed row. Nothing when there is none.
+std::optional<EntryTarget> noteAtPoint(const SongDocument& session, int x, int y);
+
+// Where a note dragged to image point (x, y) goes: the pointed column less `grab` ticks (where in
+// the note it was taken), the pointed row, its own length, and its own accidental on its own
+// row, else the one a click gives. Nothing when the point lies outside the measure's columns or
+// rows or the note would leave the song.
+std::optional<EntryTarget> dragTarget(const SongDocument& session, const EntryTarget& note, std::int32_t grab,
+                                      int x, int y);
+// The note lengthened or shortened so that it ends with the grid column under image x (at least
+// one column long). Nothing when it would end after the song.
+std::optional<EntryTarget> stretchTarget(const SongDocument& session, const EntryTarget& note, int x);
+// The start tick of the grid column under image x of the current measure.
+std::int32_t columnTickAt(const SongDocument& session, int x);
 
 // imgScoreMouseDown with the right button at image point (x, y): the messages that sound the
 // pointed pitch on the current part's channel. Empty when the point lies outside the measure,

@@ -73,6 +73,12 @@ public:
     void tolDSharpClick();
     void tolCancelClick();
 
+    // Shows the palette's state again after a length key changed it.
+    void showPaletteState() {
+        showNoteLength();
+        showSign();
+    }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 

@@ -1,5 +1,7 @@
 #include "score/score_page.h"
 
+#include <QWheelEvent>
+
 #include "score/score_pictures.h"
 #include "score/staff_layout.h"
 #include "score/staff_paint.h"
@@ -72,6 +74,14 @@ ScorePage::ScorePage(SongDocument& session, QWidget* parent) : QWidget(parent), 
     connect(imgScore_, &ImageView::mouseMoved, this, &ScorePage::scoreMouseMove);
     connect(imgScore_, &ImageView::mouseReleased, this, &ScorePage::scoreMouseUp);
     connect(imgScore_, &ImageView::mouseDoubleClicked, this, &ScorePage::scoreDoubleClick);
+    imgScore_->installEventFilter(this);
+    const QString keys = QStringLiteral(
+        "クリックで音符を入力、ダブルクリックで削除、ドラッグで移動（棒の右端で長さ）。"
+        "キー: A～G 音符（Shift で和音）、2～7 音価、. 付点、0 休符、↑↓ 半音（Alt 1度、Ctrl 1オクターブ）、"
+        "Q/W 長さ半分/倍、Delete 削除、BackSpace 直前の音符を削除、←→ 音符間を移動、"
+        "Ctrl+←→/PageUp/PageDown 小節、Home/End 先頭/最後、Esc 選択解除");
+    imgScore_->setToolTip(keys);
+    imgScore_->setStatusTip(keys);
 
     // The staff shows the current part's row in the current measure (whose length and key come
     // from the signature row), the part's transposition, and the view, grid, caret and selection.
@@ -88,6 +98,23 @@ ScorePage::ScorePage(SongDocument& session, QWidget* parent) : QWidget(parent), 
             showScoreView();
             drawStaff();
         });
+}
+
+bool ScorePage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == imgScore_ && event->type() == QEvent::Wheel) {
+        // One notch (120) is one measure: up the previous one, down the next.
+        wheelAngle_ += static_cast<QWheelEvent*>(event)->angleDelta().y();
+        while (wheelAngle_ >= 120) {
+            wheelAngle_ -= 120;
+            emit scoreWheel(-1);
+        }
+        while (wheelAngle_ <= -120) {
+            wheelAngle_ += 120;
+            emit scoreWheel(+1);
+        }
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QToolButton* ScorePage::makeViewButton(const char* name, const QString& caption, const QString& hint,

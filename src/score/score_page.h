@@ -44,6 +44,8 @@ signals:
     void scoreMouseMove(Qt::MouseButtons buttons, int x, int y);
     void scoreMouseUp(Qt::MouseButton button, int x, int y);
     void scoreDoubleClick(Qt::MouseButton button, int x, int y);
+    // The mouse wheel over the staff image: -1 the previous measure, +1 the next.
+    void scoreWheel(int measures);
     // scoreView changed by a view button (after the staff was redrawn).
     void scoreViewChanged(int view);
     // The page came on view (after the staff was redrawn) or went out of view; the palette
@@ -54,6 +56,7 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void selectView(int view);
@@ -71,6 +74,7 @@ private:
     QToolButton* btnScoreMid_ = nullptr;
     QToolButton* btnScoreLow_ = nullptr;
     QButtonGroup* viewButtons_ = nullptr;
+    int wheelAngle_ = 0; // turned so far towards the next notch (fine-grained wheels)
 };
 
 } // namespace pokopen

@@ -180,6 +180,22 @@ std::string_view StaffLayout::drumName(int i) const {
     return percussionName(firstDrum + i);
 }
 
+namespace {
+// Marks the start boxes of the selected notes; `valueOfRow` gives the stored value a row shows.
+template <class F>
+void markSelected(std::vector<NoteMark>& marks, const std::vector<NoteRef>& selection, std::int32_t start,
+                  F&& valueOfRow) {
+    if (selection.empty())
+        return;
+    for (NoteMark& mark : marks) {
+        if (mark.kind != NoteMark::Kind::StartBox)
+            continue;
+        const NoteRef ref{start + (mark.left - STAFF_LEFT) / PIXELS_PER_TICK, valueOfRow(mark.row)};
+        mark.selected = std::find(selection.begin(), selection.end(), ref) != selection.end();
+    }
+}
+} // namespace
+
 StaffLayout layoutStaff(const Song& song, const Editing& state) {
     const EventStore& store = song.store;
     StaffLayout layout;
@@ -196,9 +212,15 @@ StaffLayout layoutStaff(const Song& song, const Editing& state) {
     layout.ticks = ticksPerMeasure(layout.meter);
     layout.grid = gridLines(layout.ticks, layout.denominator, state.tripletMode);
 
+    // The caret is drawn in the measure that holds it, and at the right edge at the measure's end.
+    if (state.caret >= layout.measureStart && state.caret <= layout.measureStart + layout.ticks)
+        layout.caretX = std::min(tickX(state.caret - layout.measureStart), STAFF_IMAGE_WIDTH - 1);
+
     if (layout.drums) {
         layout.firstDrum = firstDrumIndex(view);
         layout.marks = drumNoteMarks(song.row(part), layout.measureStart, layout.ticks, layout.firstDrum);
+        markSelected(layout.marks, state.selection, layout.measureStart,
+                     [&](int row) { return static_cast<std::uint8_t>(layout.firstDrum + row); });
         return layout;
     }
 
@@ -214,8 +236,10 @@ StaffLayout layoutStaff(const Song& song, const Editing& state) {
     layout.shift = written.shift;
     layout.keyGlyphs = keySignatureGlyphs(written.key);
     layout.octave = view == 0 ? OctaveSign::Up : view == 2 ? OctaveSign::Down : OctaveSign::None;
-    layout.marks = staffNoteMarks(song.row(part), layout.measureStart, layout.ticks, 7 * view + written.shift,
-                                  written.key);
+    const int base = 7 * view + written.shift;
+    layout.marks = staffNoteMarks(song.row(part), layout.measureStart, layout.ticks, base, written.key);
+    markSelected(layout.marks, state.selection, layout.measureStart,
+                 [&](int row) { return valueOfStep(base + row); });
     return layout;
 }
 

@@ -5,6 +5,7 @@
 #include "model/song.h"
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -120,6 +121,7 @@ struct NoteMark {
     int top;
     int height;
     StaffColour fill;
+    bool selected = false; // a start box of a selected note: outlined in teal
     friend bool operator==(const NoteMark&, const NoteMark&) = default;
 };
 
@@ -152,13 +154,18 @@ struct StaffLayout {
     std::vector<GridLine> grid;
     std::vector<SignatureGlyph> keyGlyphs;
     std::vector<NoteMark> marks;
+    std::optional<int> caretX; // x of the caret line, when the caret lies in this measure
 
     int rightEnd() const { return tickX(ticks); }
     // Name shown in drum row i (0..15).
     std::string_view drumName(int i) const;
 };
 
-// Works out the staff tab for state.currentPart, currentMeasure, scoreView and tripletMode.
+// Colour of the caret line and of the outline of selected notes (teal, 008080).
+inline constexpr std::uint32_t CARET_RGB = 0x008080;
+
+// Works out the staff tab for state.currentPart, currentMeasure, scoreView and tripletMode, with
+// the caret and the selected notes.
 StaffLayout layoutStaff(const Song& song, const Editing& state);
 
 } // namespace pokopen

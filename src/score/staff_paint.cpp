@@ -31,7 +31,8 @@ void paintNoteMarks(QPainter& p, const StaffLayout& layout) {
     for (const NoteMark& mark : layout.marks) {
         const QRect r(mark.left, mark.top, mark.right - mark.left, mark.height);
         if (mark.kind == NoteMark::Kind::StartBox) {
-            p.fillRect(r, Qt::black);
+            p.fillRect(r, mark.selected ? QColor::fromRgb(static_cast<QRgb>(0xFF000000u | CARET_RGB))
+                                        : Qt::black);
             p.fillRect(r.adjusted(1, 1, -1, -1), qColorOf(mark.fill));
         } else {
             p.fillRect(r, qColorOf(mark.fill));
@@ -102,6 +103,9 @@ void paintStaff(const StaffLayout& layout, QImage& score, QImage& drumNames) {
         paintDrumView(p, layout, drumNames);
     else
         paintStaffView(p, layout);
+    if (layout.caretX)
+        p.fillRect(QRect(*layout.caretX, 0, 1, STAFF_IMAGE_HEIGHT),
+                   QColor::fromRgb(static_cast<QRgb>(0xFF000000u | CARET_RGB)));
 }
 
 QImage renderStaff(const Song& song, const Editing& state) {

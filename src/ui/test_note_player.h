@@ -26,6 +26,8 @@ public:
     // Does nothing unless this player's note is sounding.
     void stop();
     bool sounding() const { return open_; }
+    // The beep of a refused action (the one a failed open gives).
+    void beep() const { beep_(); }
 
 private:
     MidiOut& out_;

@@ -11,6 +11,7 @@
 #include "model/song_file.h"
 #include "model/store_check.h"
 #include "recovery/recovery_test_support.h"
+#include "score/key_entry.h"
 #include "score/palette_window.h"
 #include "score/score_page.h"
 #include "signature/signature_page.h"
@@ -1071,6 +1072,7 @@ TEST_F(MainWindowTest, UndoAndRedoOfNotesRestoreTheRowsThePixelsAndSave) {
         QTest::mouseClick(staff, Qt::LeftButton, {}, QPoint(x, 148));
     }
     ASSERT_EQ(w->session().song().row(0).count(), 2 + 6);
+    w->session().setCaret(0); // where redo leaves it: at the measure's start
     const QImage three = staff->image().copy();
     EXPECT_EQ(w->mnuUndo->text(), QStringLiteral("元に戻す(&U) - 音符の入力"));
     EXPECT_FALSE(w->mnuRedo->isEnabled());
@@ -1270,6 +1272,92 @@ TEST_F(MainWindowTest, RestoredSongsSaveAsksWhenItsFileChangedSinceTheCrash) {
     EXPECT_EQ(songIn(path("tune.kn2")), other);
     EXPECT_TRUE(w->session().isModified());
     EXPECT_EQ(autosaveFiles(path("recovery")).size(), 1) << "the unsaved song stays recoverable";
+}
+
+} // namespace
+} // namespace pokopen
+
+namespace pokopen {
+namespace {
+
+// The notes of part 1 as (start, end, value, extra).
+std::vector<std::array<int, 4>> notesOfPart1(const Song& song) {
+    std::vector<std::array<int, 4>> notes;
+    const EventRow& row = song.row(0);
+    for (std::int32_t i = 0; i < row.count(); ++i)
+        if (row.kind[static_cast<std::size_t>(i)] == KIND_NOTE_ON) {
+            const auto n =
+                findNote(row, {row.pos[static_cast<std::size_t>(i)], row.value[static_cast<std::size_t>(i)]});
+            notes.push_back({n->start, n->end, n->value, n->extra});
+        }
+    return notes;
+}
+
+TEST_F(MainWindowTest, TypingATuneFromTheMeasureBarEntersNotesAndFollowsTheCaret) {
+    auto w = make();
+    w->show();
+    QApplication::setActiveWindow(w.get());
+    w->barMeas->setFocus(); // any control of the window takes the keys
+    for (const Qt::Key k : {Qt::Key_5, Qt::Key_C, Qt::Key_D, Qt::Key_E, Qt::Key_F, Qt::Key_G})
+        QTest::keyClick(w->barMeas, k);
+    EXPECT_EQ(notesOfPart1(w->session().song()),
+              (std::vector<std::array<int, 4>>{
+                  {0, 24, 23, 0}, {24, 48, 22, 0}, {48, 72, 21, 0}, {72, 96, 20, 0}, {96, 120, 19, 0}}));
+    EXPECT_EQ(w->session().editing().currentMeasure, 1);
+    EXPECT_EQ(w->lblMeas->text(), QStringLiteral("2小節目"));
+    const QImage& staff = w->scorePage()->imgScore()->image();
+    EXPECT_EQ(staff.pixel(82 + 72, 20), 0xFF008080U); // the caret line at the G's end
+    EXPECT_EQ(staff.pixel(82 + 72, 280), 0xFF008080U);
+    EXPECT_EQ(staff.pixel(82, 19 * 9 - 7 * 9), 0xFF008080U); // the G's start box, selected
+
+    // Up, then Ctrl+Down: G sharp 4, then G sharp 3, each one step.
+    QTest::keyClick(w->barMeas, Qt::Key_Up);
+    QTest::keyClick(w->barMeas, Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(notesOfPart1(w->session().song()).back(), (std::array<int, 4>{96, 120, 26, 1}));
+    EXPECT_EQ(w->mnuUndo->text(), QStringLiteral("元に戻す(&U) - 音符の移動"));
+    EXPECT_EQ(w->barMeas->value(), 2) << "the bar kept the keys for entry";
+    // Backspace takes the last note back; the caret goes to its start.
+    QTest::keyClick(w->pagMain->tabBar(), Qt::Key_Backspace);
+    EXPECT_EQ(notesOfPart1(w->session().song()).size(), 4U);
+    EXPECT_EQ(w->session().editing().caret, 96);
+    EXPECT_EQ(checkStore(w->session().song()), "");
+    // Not on another page.
+    w->pagMain->setCurrentWidget(w->tabPan);
+    QTest::keyClick(w->barMeas, Qt::Key_C);
+    EXPECT_EQ(notesOfPart1(w->session().song()).size(), 4U);
+}
+
+TEST_F(MainWindowTest, DraggingANoteMovesItAndDraggingItsEndLengthensIt) {
+    auto w = make();
+    w->show();
+    QApplication::setActiveWindow(w.get());
+    ImageView* staff = w->scorePage()->imgScore();
+    // A quarter C4 from tick 12 to 36 (row 16, y 144..152).
+    QTest::mouseMove(staff, QPoint(118, 148));
+    QTest::mouseClick(staff, Qt::LeftButton, {}, QPoint(118, 148));
+    ASSERT_EQ(notesOfPart1(w->session().song()), (std::vector<std::array<int, 4>>{{12, 36, 23, 0}}));
+
+    // Taken in its middle, moved two columns right and one row down: B3 from tick 18.
+    QTest::mousePress(staff, Qt::LeftButton, {}, QPoint(142, 148));
+    QTest::mouseMove(staff, QPoint(151, 152));
+    QTest::mouseMove(staff, QPoint(160, 157));
+    QTest::mouseRelease(staff, Qt::LeftButton, {}, QPoint(160, 157));
+    EXPECT_EQ(notesOfPart1(w->session().song()), (std::vector<std::array<int, 4>>{{18, 42, 24, 0}}));
+    EXPECT_EQ(w->mnuUndo->text(), QStringLiteral("元に戻す(&U) - 音符の移動"));
+
+    // Its bar ends at x 82 + 3 * 42 = 208; taken there and dragged three columns right.
+    QTest::mousePress(staff, Qt::LeftButton, {}, QPoint(205, 157));
+    QTest::mouseMove(staff, QPoint(220, 157));
+    QTest::mouseMove(staff, QPoint(232, 157));
+    QTest::mouseRelease(staff, Qt::LeftButton, {}, QPoint(232, 157));
+    EXPECT_EQ(notesOfPart1(w->session().song()), (std::vector<std::array<int, 4>>{{18, 51, 24, 0}}));
+    EXPECT_EQ(w->mnuUndo->text(), QStringLiteral("元に戻す(&U) - 音符の長さの変更"));
+
+    // Each drag was one step.
+    pressUndo(*w);
+    pressUndo(*w);
+    EXPECT_EQ(notesOfPart1(w->session().song()), (std::vector<std::array<int, 4>>{{12, 36, 23, 0}}));
+    EXPECT_EQ(checkStore(w->session().song()), "");
 }
 
 } // namespace

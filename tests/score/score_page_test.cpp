@@ -32,6 +32,13 @@ constexpr QRgb GRAY = 0xFF808080;
 
 constexpr std::uint8_t C4 = 23; // middle view row 16
 
+// Editing state with the caret in a measure not shown, so that its line hides no pixel here.
+Editing caretElsewhere() {
+    Editing e;
+    e.caret = 10 * 96;
+    return e;
+}
+
 QRgb px(const QImage& image, int x, int y) {
     return image.pixel(x, y);
 }
@@ -50,7 +57,7 @@ int darkest(const QImage& image, QRect area, std::initializer_list<int> skipRows
 
 TEST(StaffPaint, StaffLinesGuidesAndGridOfAnEmptyFourFourMeasure) {
     const Song song = makeNewSong();
-    const Editing state;
+    const Editing state = caretElsewhere();
     const QImage img = renderStaff(song, state);
     ASSERT_EQ(img.size(), QSize(514, 288));
 
@@ -93,7 +100,7 @@ TEST(StaffPaint, StaffLinesGuidesAndGridOfAnEmptyFourFourMeasure) {
 
 TEST(StaffPaint, TripletGridHasFourTickColumns) {
     const Song song = makeNewSong();
-    Editing state;
+    Editing state = caretElsewhere();
     state.tripletMode = true;
     const QImage img = renderStaff(song, state);
     EXPECT_EQ(px(img, 82, 20), NAVY);
@@ -108,7 +115,7 @@ TEST(StaffPaint, LongMetersReachTheRightEdge) {
     Song song = makeNewSong();
     setSignature(song, KIND_METER, 0, 0xC3); // 12/8
     ASSERT_EQ(checkStore(song), "");
-    const QImage img = renderStaff(song, Editing{});
+    const QImage img = renderStaff(song, caretElsewhere());
     EXPECT_EQ(px(img, 513, 58), BLACK);
     EXPECT_EQ(px(img, 513, 148), SILVER);
 }
@@ -118,7 +125,7 @@ TEST(StaffPaint, NoteBarWithStartBox) {
     addNote(song, 0, 0, 24, C4);
     addNote(song, 0, 48, 24, 25, 1); // A3 sharp
     ASSERT_EQ(checkStore(song), "");
-    const QImage img = renderStaff(song, Editing{});
+    const QImage img = renderStaff(song, caretElsewhere());
     // Start box x 82..84, y 144..152: black outline around a lime pixel column.
     for (int y = 144; y <= 152; ++y) {
         EXPECT_EQ(px(img, 82, y), BLACK) << y;
@@ -145,7 +152,7 @@ TEST(StaffPaint, ContinuedNoteIsGrayWithoutStartBox) {
     Song song = makeNewSong();
     addNote(song, 0, 48, 192, C4, 1);
     ASSERT_EQ(checkStore(song), "");
-    Editing state;
+    Editing state = caretElsewhere();
     state.currentMeasure = 1;
     const QImage img = renderStaff(song, state);
     EXPECT_EQ(px(img, 82, 146), GRAY);
@@ -158,7 +165,7 @@ TEST(StaffPaint, SignatureTextsAreBlackOnlyAtTheirOwnChange) {
     Song song = makeNewSong();
     setSignature(song, KIND_KEY, 3, 16); // G major from measure 4
     ASSERT_EQ(checkStore(song), "");
-    Editing state;
+    Editing state = caretElsewhere();
     const QRect numerator(0, 60, 30, 32); // between lines 3 and 5, the "4" of the numerator
     const QRect sharp(34, 52, 14, 14);    // the treble sharp on the F line
     const std::initializer_list<int> lines = {57, 58, 59, 75, 76, 77, 93, 94, 95};
@@ -274,6 +281,7 @@ TEST_F(ScorePageTest, DrumViewSwitching) {
     EXPECT_TRUE(child("imgSymbol")->isVisible());
 
     session.setCurrentPart(PERCUSSION_PART);
+    session.setCaret(10 * 96);
     page->drawStaff();
     EXPECT_TRUE(imgPercName()->isVisible());
     EXPECT_FALSE(child("imgSymbol")->isVisible());

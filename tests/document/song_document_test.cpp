@@ -508,7 +508,8 @@ TEST(SongDocumentSubscribers, AreToldOfWhatChangedUntilTheirSubscriptionGoes) {
     doc->setCurrentPart(99);   // kept in range
     ASSERT_EQ(seen.size(), 2U);
     EXPECT_EQ(seen[0].cause, SongChange::Cause::Editing);
-    EXPECT_EQ(seen[0].editing, bit(EditingField::Measure));
+    EXPECT_TRUE(seen[0].touches(EditingField::Measure));
+    EXPECT_FALSE(seen[0].touches(EditingField::Part));
     EXPECT_FALSE(seen[0].songChanged());
     EXPECT_EQ(doc->editing().currentPart, PART_ROWS - 1);
     EXPECT_FALSE(doc->isModified()) << "where the user works is not part of the song";

@@ -27,7 +27,8 @@ TEST(KeyEntryController, EnteredNotesSoundBrieflyOnThePartsChannelAndRefusalsBee
     EXPECT_EQ(out.calls, (Calls{"open", "C3 28 00", "93 3C 7F"})); // C4 = key 60, instrument 40
     // The next note cuts the first one short.
     EXPECT_TRUE(keys.keyPressed(Qt::Key_E, Qt::ShiftModifier));
-    EXPECT_EQ(out.calls, (Calls{"open", "C3 28 00", "93 3C 7F", "reset", "close", "open", "C3 28 00", "93 40 7F"}));
+    EXPECT_EQ(out.calls,
+              (Calls{"open", "C3 28 00", "93 3C 7F", "reset", "close", "open", "C3 28 00", "93 40 7F"}));
     QTest::qWait(KeyEntryController::AUDITION_MS + 150);
     EXPECT_EQ(out.calls.back(), "close");
     EXPECT_FALSE(player.sounding());

@@ -87,7 +87,8 @@ TEST(DocumentView, EveryPageFollowsAChangeMadeElsewhereAndItsUndo) {
         doc.redo();
         EXPECT_EQ(c.shows(*page).toStdString(), before.toStdString()) << c.name;
         page->show();
-        EXPECT_EQ(c.shows(*page).toStdString(), after.toStdString()) << c.name << ": redrawn when it came on view";
+        EXPECT_EQ(c.shows(*page).toStdString(), after.toStdString())
+            << c.name << ": redrawn when it came on view";
     }
 }
 

@@ -293,14 +293,13 @@ void Mapper::buildPart(const ScorePart& part, int r) {
     if (part.volume >= 0)
         song_.partVolume[ri] = static_cast<int>(std::lround(part.volume * 127 / 100));
     // The part's transposition: the program's setting where it has one, else concert pitch.
-    std::optional<int> instrument;
     if (!drums && !part.transposes.empty()) {
-        instrument = transpositionOf(part.transposes.front());
-        for (const ScoreTranspose& t : part.transposes)
-            if (transpositionOf(t) != instrument)
-                instrument.reset();
-        if (instrument)
-            song_.partTransposition[ri] = *instrument;
+        const std::optional<int> first = transpositionOf(part.transposes.front());
+        const bool one = first.has_value() &&
+                         std::all_of(part.transposes.begin(), part.transposes.end(),
+                                     [&](const ScoreTranspose& t) { return transpositionOf(t) == first; });
+        if (one)
+            song_.partTransposition[ri] = first.value();
         else
             ++counts_.concertParts;
     }

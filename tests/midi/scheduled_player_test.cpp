@@ -330,13 +330,20 @@ TEST(ScheduledPlayerTiming, SendsEveryMessageWithinOneMillisecondOfItsTime) {
     };
     // A shared machine can stall any thread now and then; the scheduler must meet the limit in
     // at least one of three whole plays (a scheduler that is late by design fails all three).
+    // Under ThreadSanitizer every memory access is slowed, the wake-up from the scheduler's
+    // sleep among them, so there the limit only catches a scheduler that is late by design.
+#if defined(__SANITIZE_THREAD__)
+    constexpr std::int64_t LIMIT_US = 3000;
+#else
+    constexpr std::int64_t LIMIT_US = 1000;
+#endif
     std::int64_t best = -1;
-    for (int attempt = 0; attempt < 3 && (best < 0 || best > 1000); ++attempt) {
+    for (int attempt = 0; attempt < 3 && (best < 0 || best > LIMIT_US); ++attempt) {
         const std::int64_t worst = playOnce();
         ASSERT_GE(worst, 0) << "the messages sent differ from the file's";
         best = best < 0 ? worst : std::min(best, worst);
     }
-    EXPECT_LE(best, 1000) << "every play had a message more than 1 ms late";
+    EXPECT_LE(best, LIMIT_US) << "every play had a message later than the limit";
 }
 
 } // namespace

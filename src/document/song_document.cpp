@@ -511,29 +511,33 @@ void SongDocument::unsubscribe(std::uint64_t id) {
             s.id = 0;
         }
     if (notifying_ == 0)
-        std::erase_if(subscribers_.list, [](const Subscriber& s) { return s.id == 0; });
+        dropLeftSubscribers();
+}
+
+template <class Tell> void SongDocument::tellSubscribers(Tell tell) {
+    ++notifying_;
+    for (std::size_t i = 0; i < subscribers_.list.size(); ++i) // a subscriber may add another
+        tell(Subscriber(subscribers_.list[i]));                // a copy: the subscriber may leave while told
+    if (--notifying_ == 0)
+        dropLeftSubscribers();
+}
+
+void SongDocument::dropLeftSubscribers() {
+    std::erase_if(subscribers_.list, [](const Subscriber& s) { return s.id == 0; });
 }
 
 void SongDocument::notify(const SongChange& change) {
-    ++notifying_;
-    for (std::size_t i = 0; i < subscribers_.list.size(); ++i) // a subscriber may add another
-        if (subscribers_.list[i].listener) {
-            const Listener listener = subscribers_.list[i].listener; // it may unsubscribe itself
-            listener(change);
-        }
-    if (--notifying_ == 0)
-        std::erase_if(subscribers_.list, [](const Subscriber& s) { return s.id == 0; });
+    tellSubscribers([&](const Subscriber& s) {
+        if (s.listener)
+            s.listener(change);
+    });
 }
 
 void SongDocument::notifyStatus() {
-    ++notifying_;
-    for (std::size_t i = 0; i < subscribers_.list.size(); ++i)
-        if (subscribers_.list[i].statusListener) {
-            const StatusListener listener = subscribers_.list[i].statusListener;
-            listener();
-        }
-    if (--notifying_ == 0)
-        std::erase_if(subscribers_.list, [](const Subscriber& s) { return s.id == 0; });
+    tellSubscribers([](const Subscriber& s) {
+        if (s.statusListener)
+            s.statusListener();
+    });
 }
 
 } // namespace pokopen

@@ -267,6 +267,9 @@ private:
     static bool expect(bool ok, const char* what);
     bool busy() const { return notifying_ > 0 || applying_; }
     void unsubscribe(std::uint64_t id);
+    // Calls `tell` with each subscriber; those that leave meanwhile are dropped afterwards.
+    template <class Tell> void tellSubscribers(Tell tell);
+    void dropLeftSubscribers();
     void changeEditing(std::uint32_t fields, const std::function<void(Editing&)>& set);
 
     void record(Step step);

@@ -1,5 +1,7 @@
 #include "midi/midi_import_dialog.h"
 
+#include "ui/ok_cancel_row.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -44,15 +46,10 @@ TfrmMidiImport::TfrmMidiImport(QWidget* parent) : QDialog(parent) {
     chkTidy->setObjectName(QStringLiteral("chkTidy"));
     chkTidy->setChecked(true);
 
-    btnOK = new QPushButton(QStringLiteral("OK"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
+    const OkCancelRow row = okCancelRow(this);
+    btnOK = row.ok;
+    btnCancel = row.cancel;
+    QHBoxLayout* buttons = row.layout;
 
     auto* form = new QFormLayout;
     form->addRow(lblGrid, cmbGrid);

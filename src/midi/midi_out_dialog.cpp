@@ -2,6 +2,8 @@
 
 #include "midi/fluid_engine.h"
 
+#include "ui/ok_cancel_row.h"
+
 #include <QButtonGroup>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -61,15 +63,10 @@ TfrmMidiOut::TfrmMidiOut(QSettings& ini, std::vector<std::string> ports, QWidget
     soundFontLayout->addWidget(edtSoundFont);
     soundFontLayout->addWidget(btnSoundFont);
 
-    btnOK = new QPushButton(QStringLiteral("OK"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
+    const OkCancelRow row = okCancelRow(this);
+    btnOK = row.ok;
+    btnCancel = row.cancel;
+    QHBoxLayout* buttons = row.layout;
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(grpOutput);

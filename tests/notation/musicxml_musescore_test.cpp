@@ -1,5 +1,6 @@
 // MuseScore 3 as a real reader: it opens exported random songs, and the notes it reads back
 // (pitch and start, part by part) are the song's.
+#include "notation/musicxml_import.h"
 #include "notation/musicxml_reader.h"
 #include "notation/musicxml_test_songs.h"
 #include "notation/musicxml_writer.h"
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 
 namespace pokopen {
 namespace {
@@ -182,6 +184,64 @@ TEST(MusicXmlMuseScore, OpensRandomSongsAndReadsTheirNotes) {
             EXPECT_FALSE(want.empty());
             EXPECT_EQ(read[p], want) << ours.partIds[p];
         }
+    }
+}
+
+// MuseScore's own MusicXML, written from our exports, imports with the song's notes: every
+// part's notes at the same ticks, with the same lengths and keys. MuseScore gives the parts
+// its own ids and channels, so parts are compared in score order, not by number.
+TEST(MusicXmlMuseScore, ItsMusicXmlOfOurExportsImportsWithTheSameNotes) {
+    const QString mscore = QStandardPaths::findExecutable(QStringLiteral("mscore3"));
+    if (mscore.isEmpty())
+        GTEST_SKIP() << "mscore3 (Debian package musescore3) is not installed; install it with "
+                        "POKOPEN_WITH_MUSESCORE=1 scripts/install-deps";
+    QTemporaryDir dir;
+    const std::vector<unsigned> seeds = {201, 202, 203, 204, 205, 206};
+    std::string jobs = "[";
+    for (const unsigned seed : seeds) {
+        const QString in = dir.filePath(QStringLiteral("ours%1.musicxml").arg(seed));
+        const QString out = dir.filePath(QStringLiteral("back%1.musicxml").arg(seed));
+        ASSERT_TRUE(writeMusicXmlFile(in.toStdString(), testing::randomScoreSong(seed)));
+        jobs += std::string(jobs.size() > 1 ? "," : "") + "{\"in\":\"" + in.toStdString() + "\",\"out\":\"" +
+                out.toStdString() + "\"}";
+    }
+    jobs += "]";
+    const QString jobFile = dir.filePath(QStringLiteral("jobs.json"));
+    std::ofstream(jobFile.toStdString()) << jobs;
+
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(mscore, {QStringLiteral("-j"), jobFile});
+    ASSERT_TRUE(process.waitForFinished(300000));
+    const std::string log = process.readAll().toStdString();
+    ASSERT_EQ(process.exitCode(), 0) << log;
+
+    // Each part's sounding notes, parts in score order (empty parts left out).
+    const auto byPart = [](const Song& song) {
+        std::map<int, std::vector<std::string>> parts;
+        for (const testing::ReadNote& n : testing::soundingNotes(song))
+            parts[std::stoi(n.part.substr(1))].push_back(std::to_string(n.start) + "-" +
+                                                         std::to_string(n.end) + ":" + std::to_string(n.key));
+        std::vector<std::vector<std::string>> ordered;
+        for (auto& [part, notes] : parts)
+            ordered.push_back(std::move(notes));
+        return ordered;
+    };
+    for (const unsigned seed : seeds) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        Song ours;
+        ASSERT_TRUE(
+            importMusicXmlFile(dir.filePath(QStringLiteral("ours%1.musicxml").arg(seed)).toStdString(), ours)
+                .ok);
+        Song back;
+        const MusicXmlImportResult r =
+            importMusicXmlFile(dir.filePath(QStringLiteral("back%1.musicxml").arg(seed)).toStdString(), back);
+        ASSERT_TRUE(r.ok) << r.message << " at line " << r.line;
+        EXPECT_FALSE(byPart(ours).empty());
+        EXPECT_EQ(byPart(back), byPart(ours));
     }
 }
 

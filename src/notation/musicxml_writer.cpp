@@ -556,8 +556,9 @@ private:
             const auto i = static_cast<std::size_t>(tempoIndex_);
             if (tempo.kind[i] != KIND_TEMPO)
                 continue;
-            // Tempi below 4 play as 4, as in the MIDI export.
-            const int bpm = std::max<int>(tempo.value[i], 4);
+            // Written as stored: MusicXML can say tempi below 4, which only a MIDI file's
+            // 24-bit quarter length cannot (its export plays them as 4).
+            const int bpm = tempo.value[i];
             const std::int32_t at = std::max(tempo.pos[i], ms) - ms;
             if (at > cursor) {
                 out_ << "      <forward><duration>" << static_cast<int>(at - cursor)

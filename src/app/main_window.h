@@ -1,10 +1,10 @@
 #pragma once
 
+#include "app/prompts.h"
 #include "app/session_recovery.h"
 #include "document/song_document.h"
-#include "midi/practice_sequencer.h"
 #include "navigation/navigation.h"
-#include "ui/prompts.h"
+#include "playback/practice_sequencer.h"
 
 #include <QMainWindow>
 

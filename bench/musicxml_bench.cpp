@@ -1,10 +1,12 @@
 // Exporting the stress song (16 parts x 1000 measures of 32nd notes) as MusicXML, streamed to disk.
+#include "notation/musicxml_import.h"
 #include "notation/musicxml_writer.h"
 #include "support/song_builders.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 namespace {
@@ -22,5 +24,27 @@ void BM_WriteMusicXmlFile(benchmark::State& state) {
     std::remove(path.c_str());
 }
 BENCHMARK(BM_WriteMusicXmlFile)->Unit(benchmark::kMillisecond);
+
+// Importing that export (about 100 MB) as a new song. The file is kept in the temporary folder
+// when POKOPEN_BENCH_MUSICXML is set, to time `xmllint --stream --noout` on the same bytes.
+void BM_ImportMusicXmlFile(benchmark::State& state) {
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "pokopen-bench-import.musicxml").string();
+    if (!writeMusicXmlFile(path, testing::makeStressSong())) {
+        state.SkipWithError("the file could not be written");
+        return;
+    }
+    for (auto _ : state) {
+        Song song;
+        const MusicXmlImportResult r = importMusicXmlFile(path, song);
+        if (!r.ok)
+            state.SkipWithError(r.message.c_str());
+        benchmark::DoNotOptimize(song);
+    }
+    state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
+    if (!std::getenv("POKOPEN_BENCH_MUSICXML"))
+        std::remove(path.c_str());
+}
+BENCHMARK(BM_ImportMusicXmlFile)->Unit(benchmark::kMillisecond);
 
 } // namespace

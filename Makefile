@@ -3,7 +3,7 @@ PRESET ?= debug
 BUILD  := build/$(PRESET)
 JOBS   ?= $(shell nproc)
 
-.PHONY: all deps configure build run test asan-test asan-ui-test tsan-test fuzz format format-check clean
+.PHONY: all deps configure build run test asan-test asan-ui-test tsan-test fuzz format format-check check-layers clean
 
 all: build
 
@@ -53,6 +53,10 @@ format:
 format-check:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror \
 	  || { echo "Formatting differs; run: make format"; exit 1; }
+
+# No #include points up the layers or sideways between a layer's folders (docs/ARCHITECTURE.md).
+check-layers:
+	@scripts/check-layers
 
 clean:
 	rm -rf build

@@ -1,6 +1,6 @@
 // Opening the stress song's MIDI file as a song, beside midicsv merely listing the same file.
-#include "midi/any_song_file.h"
-#include "midi/midi_file.h"
+#include "app/any_song_file.h"
+#include "midifile/midi_file.h"
 #include "support/song_builders.h"
 
 #include <benchmark/benchmark.h>

@@ -3,11 +3,11 @@
 #ifdef POKOPEN_BENCH_WINDOWS
 #include "app/main_window.h"
 #include "bench_app.h"
-#include "midi/fluid_file_player.h"
-#include "midi/midi_file.h"
-#include "midi/player_window.h"
-#include "midi/render.h"
+#include "midifile/midi_file.h"
 #include "model/song_file.h"
+#include "playback/fluid_file_player.h"
+#include "playback/render.h"
+#include "player/player_window.h"
 #include "support/song_builders.h"
 
 #include <QScrollBar>

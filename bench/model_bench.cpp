@@ -1,5 +1,5 @@
 // Timings of the song model on the stress song (16 parts x 1000 measures of 32nd notes).
-#include "midi/midi_file.h"
+#include "midifile/midi_file.h"
 #include "model/song_file.h"
 #include "support/song_builders.h"
 

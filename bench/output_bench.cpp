@@ -1,16 +1,16 @@
 // Reading the stress song's MIDI file back, as test play does before it plays on a port.
-#include "midi/midi_file.h"
-#include "midi/play_timeline.h"
-#include "midi/smf_reader.h"
+#include "midifile/midi_file.h"
+#include "midifile/smf_reader.h"
+#include "playback/play_timeline.h"
 #include "support/song_builders.h"
 
 #include <benchmark/benchmark.h>
 
 #ifdef POKOPEN_BENCH_UI
-#include "midi/fluid_engine.h"
-#include "midi/fluid_midi_out.h"
-#include "midi/recording_midi_out.h"
-#include "midi/scheduled_player.h"
+#include "playback/fluid_engine.h"
+#include "playback/fluid_midi_out.h"
+#include "playback/scheduled_player.h"
+#include "support/recording_midi_out.h"
 
 #include <fluidsynth.h>
 
@@ -23,6 +23,7 @@
 namespace {
 
 using namespace pokopen;
+using pokopen::testing::RecordingMidiOut;
 
 void BM_ParseStressMidiFile(benchmark::State& state) {
     static const std::vector<std::uint8_t> file = buildMidiFile(testing::makeStressSong(), false);

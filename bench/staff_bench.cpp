@@ -4,11 +4,11 @@
 #include "support/song_builders.h"
 
 #ifdef POKOPEN_BENCH_WINDOWS
-#include "midi/recording_midi_out.h"
 #include "model/timeline.h"
 #include "score/key_entry.h"
 #include "score/note_entry_controller.h"
 #include "score/staff_paint.h"
+#include "support/recording_midi_out.h"
 
 #include "bench_app.h"
 #include <QImage>
@@ -19,6 +19,7 @@
 namespace {
 
 using namespace pokopen;
+using pokopen::testing::RecordingMidiOut;
 
 const Song& staffStressSong() {
     static const Song song = testing::makeStressSong();

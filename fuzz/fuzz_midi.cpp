@@ -1,6 +1,6 @@
-#include "midi/midi_file.h"
-#include "midi/smf_import.h"
-#include "midi/smf_reader.h"
+#include "midifile/midi_file.h"
+#include "midifile/smf_import.h"
+#include "midifile/smf_reader.h"
 #include "model/song_file.h"
 #include "model/store_check.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "midi/midi_file.h"
+#include "midifile/midi_file.h"
 #include "model/song_file.h"
 
 #include <cstdlib>

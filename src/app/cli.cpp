@@ -1,10 +1,10 @@
 #include "app/cli.h"
 
+#include "app/any_song_file.h"
+#include "app/song_loader.h"
 #include "app/version.h"
 #include "document/editing.h"
-#include "midi/any_song_file.h"
-#include "midi/midi_file.h"
-#include "midi/song_loader.h"
+#include "midifile/midi_file.h"
 #include "model/song_end.h"
 #include "model/song_file.h"
 #include "model/text_codec.h"

@@ -1,7 +1,7 @@
 #include "app/cli.h"
 
 #ifdef POKOPEN_WITH_RENDER
-#include "midi/render.h"
+#include "app/cli_render.h"
 #endif
 
 #include <iostream>

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "app/prompts.h"
 #include "app/session_recovery.h"
 #include "document/song_document.h"
-#include "midi/midi_out_settings.h"
-#include "midi/practice_sequencer.h"
 #include "navigation/navigation.h"
-#include "ui/prompts.h"
+#include "playback/midi_out_settings.h"
+#include "playback/practice_sequencer.h"
 
 #include <QMainWindow>
 

@@ -1,7 +1,7 @@
 #include "app/musicxml_export.h"
 
+#include "app/prompts.h"
 #include "notation/musicxml_writer.h"
-#include "ui/prompts.h"
 #include "ui/wait_window.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "app/session_recovery.h"
 
-#include "ui/prompts.h"
+#include "app/prompts.h"
 
 #include <QDir>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/prompts.h"
+#include "app/prompts.h"
 
 #include <QStringList>
 

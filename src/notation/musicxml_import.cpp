@@ -1,7 +1,7 @@
 #include "notation/musicxml_import.h"
 
-#include "midi/note_spelling.h"
 #include "model/new_song.h"
+#include "model/note_spelling.h"
 #include "model/pitch.h"
 #include "model/song_file.h"
 #include "model/text_codec.h"

@@ -1,11 +1,11 @@
 #include "notation/musicxml_writer.h"
 
 #include "model/instruments.h"
+#include "model/percussion.h"
 #include "model/pitch.h"
 #include "model/text_codec.h"
 #include "model/timeline.h"
 #include "notation/musicxml_rhythm.h"
-#include "score/percussion.h"
 
 #include <QSaveFile>
 #include <QString>

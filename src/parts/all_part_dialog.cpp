@@ -1,7 +1,7 @@
 #include "parts/all_part_dialog.h"
 
-#include "midi/midi_out.h"
 #include "model/pitch.h"
+#include "playback/midi_out.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

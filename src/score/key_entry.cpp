@@ -1,6 +1,6 @@
 #include "score/key_entry.h"
 
-#include "midi/note_spelling.h"
+#include "model/note_spelling.h"
 #include "model/pitch.h"
 #include "model/timeline.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "document/song_document.h"
-#include "midi/test_note.h"
+#include "midifile/test_note.h"
 
 #include <cstdint>
 #include <optional>

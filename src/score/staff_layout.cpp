@@ -1,8 +1,8 @@
 #include "score/staff_layout.h"
 
+#include "model/percussion.h"
 #include "model/pitch.h"
 #include "model/timeline.h"
-#include "score/percussion.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #include "score/staff_paint.h"
 
-#include "score/percussion.h"
+#include "model/percussion.h"
 #include "ui/fonts.h"
 
 #include <QFontMetrics>

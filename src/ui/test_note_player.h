@@ -1,7 +1,7 @@
 #pragma once
 
-#include "midi/midi_out.h"
-#include "midi/test_note.h"
+#include "midifile/test_note.h"
+#include "playback/midi_out.h"
 
 #include <functional>
 #include <span>

@@ -1,5 +1,5 @@
 #include "app/cli.h"
-#include "midi/midi_file.h"
+#include "midifile/midi_file.h"
 #include "model/new_song.h"
 #include "model/song_file.h"
 #include "notation/musicxml_writer.h"

@@ -2,11 +2,12 @@
 // the language of the standard dialogs and error boxes, and test notes on the chosen device.
 #include "app/main_window.h"
 #include "app/song_folder.h"
-#include "midi/test_note.h"
+#include "midifile/test_note.h"
 #include "model/new_song.h"
 #include "model/song_file.h"
 #include "parts/all_part_dialog.h"
 #include "parts/part_page.h"
+#include "support/scripted_prompts.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -28,42 +29,7 @@
 namespace pokopen {
 namespace {
 
-// Records the folders the file dialogs would start in and the errors shown; answers nothing.
-class RecordingPrompts : public Prompts {
-public:
-    struct Record {
-        QStringList folders;
-        QStringList errors;
-        QStringList openNames; // answers to the Open dialog, in turn
-    };
-    explicit RecordingPrompts(Record& r) : r_(r) {}
-    Answer askSaveChanges(QWidget*) override { return Answer::No; }
-    QString openFileName(QWidget*, const QString& folder) override {
-        r_.folders << folder;
-        return r_.openNames.isEmpty() ? QString() : r_.openNames.takeFirst();
-    }
-    QString saveFileName(QWidget*, const QString& folder, const QString&) override {
-        r_.folders << folder;
-        return {};
-    }
-    QString midiFileName(QWidget*, const QString& folder, const QString&) override {
-        r_.folders << folder;
-        return {};
-    }
-    QString musicXmlFileName(QWidget*, const QString& folder, const QString&) override {
-        r_.folders << folder;
-        return {};
-    }
-    void showError(QWidget*, const QString& text) override { r_.errors << text; }
-    void showInformation(QWidget*, const QString&) override {}
-    Answer askOverwriteChangedFile(QWidget*) override { return Answer::No; }
-    void beep() override {}
-    Answer askWarning(QWidget*, const QString&, const QString&) override { return Answer::Cancel; }
-    void showWarning(QWidget*, const QString&, const QString&) override {}
-
-private:
-    Record& r_;
-};
+using testing::ScriptedPrompts;
 
 class DesktopTest : public ::testing::Test {
 protected:
@@ -75,7 +41,7 @@ protected:
         ini.setValue("MIDIOUT/Device", device);
         ini.sync();
         return std::make_unique<TfrmMain>(
-            QStringList{}, std::make_unique<RecordingPrompts>(record),
+            QStringList{}, std::make_unique<ScriptedPrompts>(record),
             TfrmMain::Files{path("pokopen.ini"), path("knb.mid"), path("recovery")});
     }
     QString path(const QString& name) const { return dir.filePath(name); }
@@ -86,7 +52,7 @@ protected:
     }
 
     QTemporaryDir dir;
-    RecordingPrompts::Record record;
+    ScriptedPrompts::Script record;
 };
 
 TEST_F(DesktopTest, TheMainWindowStartsInTheMiddleOfTheScreen) {

@@ -1,11 +1,11 @@
 #include "app/about_dialog.h"
 #include "app/fm_mode.h"
 #include "app/help.h"
+#include "app/prompts.h"
 #include "app/settings_dialog.h"
 #include "model/new_song.h"
 #include "model/store_check.h"
 #include "model/text_codec.h"
-#include "ui/prompts.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

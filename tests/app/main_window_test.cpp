@@ -1,20 +1,22 @@
 #include "app/main_window.h"
 #include "curves/curve_page.h"
 #include "editor/editor_window.h"
-#include "midi/midi_file.h"
-#include "midi/play_position_line.h"
-#include "midi/player_window.h"
-#include "midi/recording_midi_out.h"
-#include "midi/scheduled_player.h"
+#include "midifile/midi_file.h"
 #include "model/file_fingerprint.h"
 #include "model/new_song.h"
 #include "model/song_file.h"
 #include "model/store_check.h"
+#include "playback/scheduled_player.h"
+#include "player/play_position_line.h"
+#include "player/player_window.h"
 #include "recovery/recovery_test_support.h"
 #include "score/key_entry.h"
 #include "score/palette_window.h"
 #include "score/score_page.h"
 #include "signature/signature_page.h"
+#include "support/fake_clock.h"
+#include "support/recording_midi_out.h"
+#include "support/scripted_prompts.h"
 #include "support/song_builders.h"
 #include "ui/image_view.h"
 
@@ -50,79 +52,9 @@
 namespace pokopen {
 namespace {
 
-// Answers the main window's questions from a script and records what it was shown.
-class ScriptedPrompts : public Prompts {
-public:
-    struct Script {
-        std::deque<Answer> answers;
-        std::deque<QString> openNames;
-        std::deque<QString> saveNames;
-        std::deque<QString> midiNames;
-        std::deque<QString> musicXmlNames;
-        QStringList errors;
-        QStringList proposedNames;
-        int questions = 0;
-        std::deque<Answer> warningAnswers;
-        QStringList warnings;
-        QStringList infos;
-        int beeps = 0;
-        std::deque<RecoveryChoice> recoveryChoices;
-        QStringList recoveryQuestions; // "song name|time"
-        QStringList autosaveFailures;
-        std::deque<Answer> overwriteAnswers; // "the file changed meanwhile: overwrite?"
-        int overwriteQuestions = 0;
-    };
-    explicit ScriptedPrompts(Script& script) : s_(script) {}
-    Answer askSaveChanges(QWidget*) override {
-        ++s_.questions;
-        return testing::takeFront(s_.answers, Answer::Cancel);
-    }
-    QString openFileName(QWidget*, const QString&) override {
-        return testing::takeFront(s_.openNames, QString());
-    }
-    QString saveFileName(QWidget*, const QString&, const QString& proposed) override {
-        s_.proposedNames << proposed;
-        return testing::takeFront(s_.saveNames, QString());
-    }
-    QString midiFileName(QWidget*, const QString&, const QString& proposed) override {
-        s_.proposedNames << proposed;
-        return testing::takeFront(s_.midiNames, QString());
-    }
-    QString musicXmlFileName(QWidget*, const QString&, const QString& proposed) override {
-        s_.proposedNames << proposed;
-        return testing::takeFront(s_.musicXmlNames, QString());
-    }
-    void showError(QWidget*, const QString& text) override { s_.errors << text; }
-    void showInformation(QWidget*, const QString& text) override { s_.infos << text; }
-    Answer askOverwriteChangedFile(QWidget*) override {
-        ++s_.overwriteQuestions;
-        return testing::takeFront(s_.overwriteAnswers, Answer::No);
-    }
-    void beep() override { ++s_.beeps; }
-    Answer askWarning(QWidget*, const QString& caption, const QString& text) override {
-        s_.warnings << caption + "|" + text;
-        return testing::takeFront(s_.warningAnswers, Answer::Cancel);
-    }
-    void showWarning(QWidget*, const QString& caption, const QString& text) override {
-        s_.warnings << caption + "|" + text;
-    }
-    RecoveryChoice askRecovery(QWidget*, const QString& songName, const QDateTime& time) override {
-        s_.recoveryQuestions << songName + "|" + time.toString(Qt::ISODate);
-        return testing::takeFront(s_.recoveryChoices, RecoveryChoice::Later);
-    }
-    Answer askDiscardRecovery(QWidget*) override {
-        s_.warnings << DISCARD_RECOVERY_TEXT;
-        return testing::takeFront(s_.warningAnswers, Answer::No);
-    }
-    Answer askDeleteDamagedRecovery(QWidget*, const QString& text) override {
-        s_.errors << text;
-        return testing::takeFront(s_.warningAnswers, Answer::No);
-    }
-    void showAutosaveFailed(QWidget*, const QString& folder) override { s_.autosaveFailures << folder; }
-
-private:
-    Script& s_;
-};
+using testing::FakeClock;
+using testing::RecordingMidiOut;
+using testing::ScriptedPrompts;
 
 // An edit of the song through the document, as any page makes one.
 void editTheSong(TfrmMain& w) {
@@ -786,12 +718,6 @@ TEST_F(MainWindowTest, TestPlaySaysWhenThePlayFileCannotBeWritten) {
 // Test play on a player the test drives: a scheduled player on a clock the test moves.
 class FollowTest : public MainWindowTest {
 protected:
-    class FakeClock final : public PlayerClock {
-    public:
-        std::int64_t nowUs() const override { return now; }
-        std::int64_t now = 1'000'000;
-    };
-
     std::unique_ptr<TfrmMain> makeWithPlayer() {
         auto w = make();
         for (int m = 0; m < 12; ++m)

@@ -1,4 +1,4 @@
-#include "midi/midi_file.h"
+#include "midifile/midi_file.h"
 #include "model/new_song.h"
 #include "model/song_file.h"
 #include "model/store_check.h"

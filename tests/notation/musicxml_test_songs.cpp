@@ -1,7 +1,7 @@
 #include "notation/musicxml_test_songs.h"
 
-#include "midi/midi_file.h"
-#include "midi/smf_reader.h"
+#include "midifile/midi_file.h"
+#include "midifile/smf_reader.h"
 #include "model/new_song.h"
 #include "model/pitch.h"
 #include "model/timeline.h"

@@ -1,7 +1,7 @@
 #include "parts/all_part_dialog.h"
 
 #include "model/new_song.h"
-#include "parts/recording_midi_out.h"
+#include "support/recording_midi_out.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -115,9 +115,9 @@ TEST_F(AllPartFixture, TestNoteUsesItsOwnDeviceAndClosingSilencesIt) {
     auto* lst = child<QListWidget>(*d, "lstInst");
     const QPoint at = lst->visualItemRect(lst->item(3)).center();
     QTest::mousePress(lst->viewport(), Qt::LeftButton, {}, at);
-    EXPECT_EQ(devices[0]->calls, (Calls{"open", "C0 03 00", "90 45 7F"}));
+    EXPECT_EQ(devices[0]->calls(), (Calls{"open", "C0 03 00", "90 45 7F"}));
     d->close(); // before the release
-    EXPECT_EQ(devices[0]->calls, (Calls{"open", "C0 03 00", "90 45 7F", "reset", "close"}));
+    EXPECT_EQ(devices[0]->calls(), (Calls{"open", "C0 03 00", "90 45 7F", "reset", "close"}));
     EXPECT_FALSE(d->songChanged());
 }
 

@@ -1,7 +1,7 @@
 #include "parts/part_page.h"
 
 #include "model/new_song.h"
-#include "parts/recording_midi_out.h"
+#include "support/recording_midi_out.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -127,13 +127,13 @@ TEST_F(PartPageFixture, PressingAnInstrumentChoosesItAndSoundsItOnChannelOne) {
     pressInstrument(5); // "006.E.Piano2"
     EXPECT_EQ(session.song().partInstrument[3], 5);
     EXPECT_EQ(edited->count(), 1);
-    EXPECT_EQ(out.calls, (Calls{"open", "C0 05 00", "90 45 7F", "reset", "close"}));
+    EXPECT_EQ(out.calls(), (Calls{"open", "C0 05 00", "90 45 7F", "reset", "close"}));
     // The item already chosen: a test note, no modification.
-    out.calls.clear();
+    out.clear();
     page->barTone()->setValue(127);
     pressInstrument(5);
     EXPECT_EQ(edited->count(), 1);
-    EXPECT_EQ(out.calls, (Calls{"open", "C0 05 00", "90 7F 7F", "reset", "close"}));
+    EXPECT_EQ(out.calls(), (Calls{"open", "C0 05 00", "90 7F 7F", "reset", "close"}));
 }
 
 TEST_F(PartPageFixture, TestNoteSoundsWhileTheButtonIsHeld) {
@@ -142,14 +142,14 @@ TEST_F(PartPageFixture, TestNoteSoundsWhileTheButtonIsHeld) {
     const QPoint at = list()->visualItemRect(list()->item(40)).center();
     QTest::mousePress(list()->viewport(), Qt::LeftButton, {}, at);
     EXPECT_TRUE(out.isOpen());
-    EXPECT_EQ(out.calls, (Calls{"open", "C0 28 00", "90 45 7F"}));
+    EXPECT_EQ(out.calls(), (Calls{"open", "C0 28 00", "90 45 7F"}));
     QTest::mouseRelease(list()->viewport(), Qt::LeftButton, {}, at);
     EXPECT_FALSE(out.isOpen());
     // Other buttons sound nothing.
-    out.calls.clear();
+    out.clear();
     QTest::mousePress(list()->viewport(), Qt::RightButton, {}, at);
     QTest::mouseRelease(list()->viewport(), Qt::RightButton, {}, at);
-    EXPECT_TRUE(out.calls.empty());
+    EXPECT_TRUE(out.calls().empty());
 }
 
 TEST_F(PartPageFixture, WithoutADeviceThePressBeepsAndStillChooses) {
@@ -157,7 +157,7 @@ TEST_F(PartPageFixture, WithoutADeviceThePressBeepsAndStillChooses) {
     showPart(0);
     pressInstrument(7);
     EXPECT_EQ(beeps, 1);
-    EXPECT_EQ(out.calls, (Calls{"open failed"}));
+    EXPECT_EQ(out.calls(), (Calls{"open failed"}));
     EXPECT_EQ(session.song().partInstrument[0], 7);
     EXPECT_EQ(edited->count(), 1);
 }

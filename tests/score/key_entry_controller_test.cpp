@@ -1,7 +1,7 @@
 #include "score/key_entry_controller.h"
 
 #include "model/new_song.h"
-#include "parts/recording_midi_out.h"
+#include "support/recording_midi_out.h"
 
 #include <QTest>
 
@@ -24,13 +24,13 @@ TEST(KeyEntryController, EnteredNotesSoundBrieflyOnThePartsChannelAndRefusalsBee
     keys.setBeep([&] { ++beeps; });
 
     EXPECT_TRUE(keys.keyPressed(Qt::Key_C, Qt::NoModifier));
-    EXPECT_EQ(out.calls, (Calls{"open", "C3 28 00", "93 3C 7F"})); // C4 = key 60, instrument 40
+    EXPECT_EQ(out.calls(), (Calls{"open", "C3 28 00", "93 3C 7F"})); // C4 = key 60, instrument 40
     // The next note cuts the first one short.
     EXPECT_TRUE(keys.keyPressed(Qt::Key_E, Qt::ShiftModifier));
-    EXPECT_EQ(out.calls,
+    EXPECT_EQ(out.calls(),
               (Calls{"open", "C3 28 00", "93 3C 7F", "reset", "close", "open", "C3 28 00", "93 40 7F"}));
     QTest::qWait(KeyEntryController::AUDITION_MS + 150);
-    EXPECT_EQ(out.calls.back(), "close");
+    EXPECT_EQ(out.calls().back(), "close");
     EXPECT_FALSE(player.sounding());
 
     EXPECT_EQ(beeps, 0);

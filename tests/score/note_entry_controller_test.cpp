@@ -2,7 +2,7 @@
 
 #include "model/new_song.h"
 #include "model/store_check.h"
-#include "parts/recording_midi_out.h"
+#include "support/recording_midi_out.h"
 #include "support/song_builders.h"
 
 #include <QSignalSpy>
@@ -57,7 +57,7 @@ TEST_F(ControllerFixture, ClickEntersOneStep) {
     EXPECT_EQ(edits, 1);
     click(82 + 40, 150); // refused: no step
     EXPECT_EQ(edits, 1);
-    EXPECT_TRUE(out.calls.empty());
+    EXPECT_TRUE(out.calls().empty());
 }
 
 TEST_F(ControllerFixture, DoubleClickOnANoteDeletesItWithoutEnteringAgain) {
@@ -86,9 +86,9 @@ TEST_F(ControllerFixture, ReleaseOutsideTheImageIsNoClick) {
 TEST_F(ControllerFixture, RightButtonSoundsUntilAnyRelease) {
     session.setCurrentPart(PERCUSSION_PART);
     controller.imgScoreMouseDown(Qt::RightButton, 100, 0);
-    EXPECT_EQ(out.calls, (Calls{"open", "C9 00 00", "99 41 7F"}));
+    EXPECT_EQ(out.calls(), (Calls{"open", "C9 00 00", "99 41 7F"}));
     controller.imgScoreMouseUp(Qt::LeftButton, 100, 0);
-    EXPECT_EQ(out.calls, (Calls{"open", "C9 00 00", "99 41 7F", "reset", "close"}));
+    EXPECT_EQ(out.calls(), (Calls{"open", "C9 00 00", "99 41 7F", "reset", "close"}));
     EXPECT_FALSE(out.isOpen());
     EXPECT_EQ(edits, 0);
 }
@@ -98,7 +98,7 @@ TEST_F(ControllerFixture, RightButtonOverTheMarginOpensNothing) {
     controller.imgScoreMouseUp(Qt::RightButton, 81, 150);
     controller.imgScoreMouseDown(Qt::MiddleButton, 120, 150);
     controller.imgScoreMouseUp(Qt::MiddleButton, 120, 150);
-    EXPECT_TRUE(out.calls.empty());
+    EXPECT_TRUE(out.calls().empty());
     EXPECT_TRUE(notesOf(session.song()).empty());
 }
 
@@ -106,7 +106,7 @@ TEST_F(ControllerFixture, FailedOpenBeepsAndTheReleaseTouchesNothing) {
     out.refuseOpen = true;
     controller.imgScoreMouseDown(Qt::RightButton, 120, 150);
     controller.imgScoreMouseUp(Qt::RightButton, 120, 150);
-    EXPECT_EQ(out.calls, (Calls{"open failed"}));
+    EXPECT_EQ(out.calls(), (Calls{"open failed"}));
     EXPECT_EQ(beeps, 1);
 }
 

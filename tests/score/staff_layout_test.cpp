@@ -1,9 +1,9 @@
 #include "score/staff_layout.h"
 
 #include "model/new_song.h"
+#include "model/percussion.h"
 #include "model/pitch.h"
 #include "model/store_check.h"
-#include "score/percussion.h"
 #include "support/song_builders.h"
 
 #include <gtest/gtest.h>

@@ -3,11 +3,11 @@
 #include "model/new_song.h"
 #include "parts/all_part_dialog.h"
 #include "parts/part_page.h"
-#include "parts/recording_midi_out.h"
 #include "score/score_page.h"
 #include "score/staff_paint.h"
 #include "signature/signature_edit.h"
 #include "signature/signature_page.h"
+#include "support/recording_midi_out.h"
 #include "support/song_builders.h"
 #include "ui/image_view.h"
 

@@ -1,6 +1,6 @@
 // Exporting the stress song (16 parts x 1000 measures of 32nd notes) as MusicXML, streamed to disk.
-#include "notation/musicxml_import.h"
 #include "model/new_song.h"
+#include "notation/musicxml_import.h"
 #include "notation/musicxml_writer.h"
 #include "support/song_builders.h"
 

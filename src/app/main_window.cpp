@@ -36,7 +36,6 @@
 #include "signature/signature_edit.h"
 #include "signature/signature_page.h"
 #include "ui/app_paths.h"
-#include "ui/dialog_messages.h"
 #include "ui/fonts.h"
 #include "ui/image_view.h"
 #include "ui/wait_window.h"
@@ -60,7 +59,6 @@
 #include <QSlider>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -101,7 +99,7 @@ TfrmMain::TfrmMain(const QStringList& arguments, std::unique_ptr<Prompts> prompt
         // Test notes go to the device chosen in the settings; the synthesizer loads its
         // SoundFont in the background so that start-up does not wait for it.
         QSettings ini(iniPath_, QSettings::IniFormat);
-        midiOut_ = std::make_unique<SwitchableMidiOut>(makeMidiOut(playableMidiOutSettings(ini, true)));
+        midiOut_ = std::make_unique<SwitchableMidiOut>(makeMidiOut(readMidiOutSettings(ini)));
         midiOut_->prepare();
     }
     buildMenu();
@@ -826,7 +824,7 @@ void TfrmMain::mnuAllPartClick() {
         session_,
         [this] {
             QSettings ini(iniPath_, QSettings::IniFormat);
-            return makeMidiOut(playableMidiOutSettings(ini));
+            return makeMidiOut(readMidiOutSettings(ini));
         },
         this);
     dialog.exec();
@@ -845,31 +843,12 @@ void TfrmMain::showManualView(const QString& view) {
         mnuMPlayClick();
 }
 
-MidiOutSettings TfrmMain::playableMidiOutSettings(QSettings& ini, bool starting) {
-    const MidiOutSettings chosen = readMidiOutSettings(ini);
-    if (chosen.kind != MidiOutKind::Port)
-        return chosen;
-    const PlayableMidiOut playable = playableMidiOut(chosen, listMidiOutPorts());
-    if (playable.portGone && !portGoneReported_) {
-        // Told once a session; until the port is back, the synthesizer sounds instead.
-        portGoneReported_ = true;
-        const QString text = QString::fromStdString(portGoneText(chosen.portName));
-        if (starting)
-            QTimer::singleShot(0, this, [this, text] {
-                standardDialogMessages().showWarning(this, QStringLiteral("MIDI出力"), text);
-            });
-        else
-            standardDialogMessages().showWarning(this, QStringLiteral("MIDI出力"), text);
-    }
-    return playable.settings;
-}
-
 void TfrmMain::mnuMidiDeviceClick() {
     QSettings ini(iniPath_, QSettings::IniFormat);
     TfrmMidiOut dialog(ini, listMidiOutPorts(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    midiOut_->replace(makeMidiOut(playableMidiOutSettings(ini)));
+    midiOut_->replace(makeMidiOut(readMidiOutSettings(ini)));
 }
 
 void TfrmMain::mnuMPlayClick() {
@@ -907,7 +886,7 @@ void TfrmMain::testPlay(std::optional<std::int32_t> from) {
     }
     QSettings ini(iniPath_, QSettings::IniFormat);
     const std::unique_ptr<MidiFilePlayer> player =
-        playerFactory_ ? playerFactory_() : makeMidiFilePlayer(playableMidiOutSettings(ini));
+        playerFactory_ ? playerFactory_() : makeMidiFilePlayer(readMidiOutSettings(ini));
     TfrmMPlay dialog(*player, path, decodeSongText(session_.song().songTitle),
                      decodeSongText(session_.song().songCopyright), this);
     const PlayTimeline timeline(session_.song());

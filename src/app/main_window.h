@@ -4,7 +4,6 @@
 #include "app/session_recovery.h"
 #include "document/song_document.h"
 #include "navigation/navigation.h"
-#include "playback/midi_out_settings.h"
 #include "playback/practice_sequencer.h"
 
 #include <QMainWindow>
@@ -22,7 +21,6 @@ class QButtonGroup;
 class QLabel;
 class QListWidget;
 class QScrollBar;
-class QSettings;
 class QTabWidget;
 class QToolBar;
 class QToolButton;
@@ -141,9 +139,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // The MIDI output chosen in `ini`, or the synthesizer when the chosen port is gone (told
-    // once; at start-up after the window shows).
-    MidiOutSettings playableMidiOutSettings(QSettings& ini, bool starting = false);
     void buildMenu();
     void buildToolbar(QWidget* client);
     void buildSelectors(QWidget* client);
@@ -190,7 +185,6 @@ private:
     TfrmPalette* palette_ = nullptr;
     TfrmFind* find_ = nullptr;
     std::unique_ptr<SwitchableMidiOut> midiOut_;
-    bool portGoneReported_ = false;
     NoteEntryController* noteEntry_ = nullptr;
     KeyEntryController* keyEntry_ = nullptr;
     ScorePage* scorePage_ = nullptr;

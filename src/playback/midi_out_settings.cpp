@@ -75,19 +75,6 @@ void writeMidiOutSettings(QSettings& ini, const MidiOutSettings& settings) {
     ini.setValue(key("SoundFont"), QString::fromStdString(settings.soundFont));
 }
 
-PlayableMidiOut playableMidiOut(const MidiOutSettings& settings, const std::vector<std::string>& ports) {
-    PlayableMidiOut result{settings, false};
-    if (settings.kind == MidiOutKind::Port && !findShownPort(ports, settings.portName)) {
-        result.settings.kind = MidiOutKind::Synth;
-        result.portGone = true;
-    }
-    return result;
-}
-
-std::string portGoneText(const std::string& portName) {
-    return "MIDI出力ポート「" + portName + "」が見つかりません。内蔵シンセサイザーで鳴らします。";
-}
-
 std::unique_ptr<MidiOut> makeMidiOut(const MidiOutSettings& settings) {
     switch (settings.kind) {
     case MidiOutKind::Synth:

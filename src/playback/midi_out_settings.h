@@ -5,7 +5,6 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 class QSettings;
 
@@ -29,17 +28,6 @@ inline constexpr const char* MIDIOUT_SECTION = "MIDIOUT";
 
 MidiOutSettings readMidiOutSettings(QSettings& ini);
 void writeMidiOutSettings(QSettings& ini, const MidiOutSettings& settings);
-
-// The choice as it can be played now: a chosen port that is not among `ports` (the shown names
-// of the ports there are) falls back to the built-in synthesizer, and `portGone` says so.
-struct PlayableMidiOut {
-    MidiOutSettings settings;
-    bool portGone = false;
-};
-PlayableMidiOut playableMidiOut(const MidiOutSettings& settings, const std::vector<std::string>& ports);
-
-// What the user is told, once, when the chosen port is gone.
-std::string portGoneText(const std::string& portName);
 
 // The device and the player of a choice. Nothing is opened here.
 std::unique_ptr<MidiOut> makeMidiOut(const MidiOutSettings& settings);

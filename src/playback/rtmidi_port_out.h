@@ -2,11 +2,8 @@
 
 #include "playback/midi_out.h"
 
-#include <cstddef>
 #include <memory>
-#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 class RtMidiOut;
@@ -18,20 +15,11 @@ struct RtMidiOutDeleter {
 };
 using RtMidiOutPtr = std::unique_ptr<RtMidiOut, RtMidiOutDeleter>;
 
-// A port as the settings show and store it: its MIDI system first ("ALSA: ", "JACK: "), since
-// the same device may appear on more than one system.
-std::string shownPortName(std::string_view system, std::string_view port);
-
-// The index in `shown` of the port stored as `stored`: the same shown name, or, for a name
-// stored before ports carried their system, the first port of that bare name.
-std::optional<std::size_t> findShownPort(const std::vector<std::string>& shown, std::string_view stored);
-
-// The output ports of every MIDI system this build can open (the ALSA sequencer, JACK), by
-// shown name; a system that cannot be opened is skipped with a line in the log. Empty when
-// there is no MIDI system at all.
+// The output ports the system offers (the ALSA sequencer on Linux), by name; empty when there
+// is no MIDI system at all.
 std::vector<std::string> listMidiOutPorts();
 
-// Test notes and test play on an external MIDI port, found by its shown name when opened (port
+// Test notes and test play on an external MIDI port, found by its name when opened (port
 // numbers change as devices come and go).
 class RtMidiPortOut final : public MidiOut {
 public:

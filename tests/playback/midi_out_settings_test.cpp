@@ -67,44 +67,10 @@ TEST_F(MidiOutSettingsTest, TheFactoryMakesEachBackendAndNoneNeverOpens) {
     EXPECT_EQ(player->capabilities().play, false);
 }
 
-TEST(MidiPortNames, AStoredNameIsFoundByItsShownNameOrByTheBareNameOfOlderSettings) {
-    EXPECT_EQ(shownPortName("JACK", "client:port"), "JACK: client:port");
-    const std::vector<std::string> shown = {"ALSA: Midi Through:Midi Through Port-0 14:0",
-                                            "JACK: synth:midi_in", "ALSA: synth:midi_in"};
-    struct Case {
-        std::string stored;
-        std::optional<std::size_t> index;
-    };
-    const Case cases[] = {
-        {"JACK: synth:midi_in", 1},
-        {"ALSA: synth:midi_in", 2},
-        {"synth:midi_in", 1}, // stored bare: the first system that has it
-        {"Midi Through:Midi Through Port-0 14:0", 0},
-        {"JACK: Midi Through:Midi Through Port-0 14:0", std::nullopt}, // not on that system
-        {"synth", std::nullopt},
-        {"", std::nullopt},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(findShownPort(shown, c.stored), c.index) << c.stored;
-}
-
-TEST(MidiPortNames, AGonePortFallsBackToTheSynthesizer) {
-    const MidiOutSettings port{MidiOutKind::Port, "JACK: synth:midi_in", "/x.sf2"};
-    const PlayableMidiOut there = playableMidiOut(port, {"ALSA: a:b", "JACK: synth:midi_in"});
-    EXPECT_FALSE(there.portGone);
-    EXPECT_EQ(there.settings, port);
-    const PlayableMidiOut gone = playableMidiOut(port, {"ALSA: synth:midi_in"});
-    EXPECT_TRUE(gone.portGone);
-    EXPECT_EQ(gone.settings.kind, MidiOutKind::Synth);
-    EXPECT_EQ(gone.settings.soundFont, "/x.sf2");
-    EXPECT_FALSE(playableMidiOut({MidiOutKind::None, "", ""}, {}).portGone);
-    EXPECT_NE(portGoneText("JACK: synth:midi_in").find("JACK: synth:midi_in"), std::string::npos);
-}
-
 TEST(RtMidiPortOut, AMissingPortFailsToOpenWithATextAndListingNeverThrows) {
     const std::vector<std::string> ports = listMidiOutPorts(); // empty without a MIDI system
     for (const std::string& p : ports)
-        EXPECT_TRUE(p.starts_with("ALSA: ") || p.starts_with("JACK: ")) << p;
+        EXPECT_FALSE(p.empty());
     RtMidiPortOut out("No Such Port 12345");
     EXPECT_FALSE(out.open());
     EXPECT_FALSE(out.isOpen());

@@ -131,17 +131,14 @@ std::vector<std::vector<std::string>> museScoreNotes(const XmlNode& root,
     return parts;
 }
 
-TEST(MusicXmlMuseScore, OpensRandomSongsAndReadsTheirNotes) {
-    const QString mscore = QStandardPaths::findExecutable(QStringLiteral("mscore3"));
-    if (mscore.isEmpty())
-        GTEST_SKIP() << "mscore3 (Debian package musescore3) is not installed, so no real reader checked "
-                        "the exported files; install it with POKOPEN_WITH_MUSESCORE=1 scripts/install-deps";
-    QTemporaryDir dir;
-    const std::vector<unsigned> seeds = {101, 102, 103, 104, 105, 106, 107, 108};
+// Our export of each seed's random song (named by `inName`, %1 the seed) converted by MuseScore
+// in one batch run (-j) into `outName`; `log` is what MuseScore printed.
+void convertWithMuseScore(const QString& mscore, const QTemporaryDir& dir, const std::vector<unsigned>& seeds,
+                          const char* inName, const char* outName, std::string& log) {
     std::string jobs = "[";
     for (const unsigned seed : seeds) {
-        const QString in = dir.filePath(QStringLiteral("song%1.musicxml").arg(seed));
-        const QString out = dir.filePath(QStringLiteral("song%1.mscx").arg(seed));
+        const QString in = dir.filePath(QString::fromLatin1(inName).arg(seed));
+        const QString out = dir.filePath(QString::fromLatin1(outName).arg(seed));
         ASSERT_TRUE(writeMusicXmlFile(in.toStdString(), testing::randomScoreSong(seed)));
         jobs += std::string(jobs.size() > 1 ? "," : "") + "{\"in\":\"" + in.toStdString() + "\",\"out\":\"" +
                 out.toStdString() + "\"}";
@@ -157,8 +154,19 @@ TEST(MusicXmlMuseScore, OpensRandomSongsAndReadsTheirNotes) {
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(mscore, {QStringLiteral("-j"), jobFile});
     ASSERT_TRUE(process.waitForFinished(300000));
-    const std::string log = process.readAll().toStdString();
+    log = process.readAll().toStdString();
     ASSERT_EQ(process.exitCode(), 0) << log;
+}
+
+TEST(MusicXmlMuseScore, OpensRandomSongsAndReadsTheirNotes) {
+    const QString mscore = QStandardPaths::findExecutable(QStringLiteral("mscore3"));
+    if (mscore.isEmpty())
+        GTEST_SKIP() << "mscore3 (Debian package musescore3) is not installed, so no real reader checked "
+                        "the exported files; install it with POKOPEN_WITH_MUSESCORE=1 scripts/install-deps";
+    QTemporaryDir dir;
+    const std::vector<unsigned> seeds = {101, 102, 103, 104, 105, 106, 107, 108};
+    std::string log;
+    ASSERT_NO_FATAL_FAILURE(convertWithMuseScore(mscore, dir, seeds, "song%1.musicxml", "song%1.mscx", log));
     // MuseScore names a file it finds invalid and every error it meets while reading.
     EXPECT_EQ(log.find("not a valid MusicXML file"), std::string::npos) << log;
     EXPECT_EQ(log.find("Error at line"), std::string::npos) << log;
@@ -197,27 +205,9 @@ TEST(MusicXmlMuseScore, ItsMusicXmlOfOurExportsImportsWithTheSameNotes) {
                         "POKOPEN_WITH_MUSESCORE=1 scripts/install-deps";
     QTemporaryDir dir;
     const std::vector<unsigned> seeds = {201, 202, 203, 204, 205, 206};
-    std::string jobs = "[";
-    for (const unsigned seed : seeds) {
-        const QString in = dir.filePath(QStringLiteral("ours%1.musicxml").arg(seed));
-        const QString out = dir.filePath(QStringLiteral("back%1.musicxml").arg(seed));
-        ASSERT_TRUE(writeMusicXmlFile(in.toStdString(), testing::randomScoreSong(seed)));
-        jobs += std::string(jobs.size() > 1 ? "," : "") + "{\"in\":\"" + in.toStdString() + "\",\"out\":\"" +
-                out.toStdString() + "\"}";
-    }
-    jobs += "]";
-    const QString jobFile = dir.filePath(QStringLiteral("jobs.json"));
-    std::ofstream(jobFile.toStdString()) << jobs;
-
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    process.setProcessEnvironment(env);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(mscore, {QStringLiteral("-j"), jobFile});
-    ASSERT_TRUE(process.waitForFinished(300000));
-    const std::string log = process.readAll().toStdString();
-    ASSERT_EQ(process.exitCode(), 0) << log;
+    std::string log;
+    ASSERT_NO_FATAL_FAILURE(
+        convertWithMuseScore(mscore, dir, seeds, "ours%1.musicxml", "back%1.musicxml", log));
 
     // Each part's sounding notes, parts in score order (empty parts left out).
     const auto byPart = [](const Song& song) {
